@@ -1,0 +1,73 @@
+// Files named by small numbers, buffered, as the programs use them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// File numbers 0 .. kFileNumbers - 1 are valid; any other number fails every operation.
+inline constexpr int kFileNumbers = 8;
+
+// Size of a named file without opening it. -1: no such file (a dangling link included) or an
+// empty name. -2: a folder or anything else that is not a regular file (FIFO, device, socket).
+// -3: the name cannot be examined (no permission on a folder on the way, name too long, ...).
+std::int64_t file_size(const std::string& name);
+
+// Creates the file empty for reading and writing, replacing an existing file of that name (an
+// existing file is truncated); position 0. A device such as /dev/full may be opened this way
+// too. Opening under a number that holds an open file first closes it. False on failure.
+bool create_file(int number, const std::string& name);
+
+// Opens a regular file for reading and writing at position 0 without truncation, creating it
+// empty when it does not exist. False when it cannot be opened (read-only, a folder, not a
+// regular file).
+bool open_file(int number, const std::string& name);
+
+// Opens an existing regular file for reading only at position 0. Never creates, never blocks
+// on a FIFO. False on failure (missing, not a regular file, no permission).
+bool open_file_for_reading(int number, const std::string& name);
+
+// Length of the open file, pending writes flushed first; -1 when the number is not open.
+std::int64_t file_length(int number);
+
+// Move up to count bytes at the current position; the count moved. 0 for absent memory, a
+// count of 0 or less, or a number that is not open. read_data reads until count or end of file.
+std::int64_t read_data(int number, void* memory, std::int64_t count);
+std::int64_t write_data(int number, const void* memory, std::int64_t count);
+
+// 0..255; 0 when nothing can be read.
+int read_byte(int number);
+
+// 32-bit little-endian value; bytes that cannot be read count as 0.
+std::uint32_t read_long(int number);
+
+// Write the low 8, 16 or 32 bits, low byte first. False when the bytes could not be written
+// (the file is not open for writing, or an earlier write of it failed).
+bool write_byte(int number, std::uint32_t value);
+bool write_word(int number, std::uint32_t value);
+bool write_long(int number, std::uint32_t value);
+
+// Sets the length of the open file (pending writes flushed first). False on failure.
+bool truncate_file(int number, std::int64_t length);
+
+// Flushes and closes. True when every write to the file since it was opened succeeded, the
+// flush included; also true when the number is not open.
+bool close_file(int number);
+
+// close_file for every open file. True when all of them succeeded.
+bool close_all_files();
+
+// Closes the file and removes it, but only when this run created or truncated it with
+// create_file, it is a regular file, and its name still names that very file (never a device,
+// never through a symbolic link). True when it was removed.
+bool discard_file(int number);
+
+// True when both names name the same existing file (same device and inode).
+bool same_file(const std::string& first, const std::string& second);
+
+// Used by the console-close handling: flushes and closes every open file from another thread.
+// Safe against the main thread's file operations.
+void flush_all_files_for_exit();
+
+}  // namespace platform

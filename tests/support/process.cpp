@@ -1,0 +1,143 @@
+#include "tests/support/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace test_support {
+
+namespace {
+
+double now_seconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+std::vector<std::string> child_environment(const RunOptions& options) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        std::string text = *entry;
+        std::string name = text.substr(0, text.find('='));
+        bool removed = false;
+        for (const auto& unset : options.unset_environment) {
+            removed = removed || unset == name;
+        }
+        for (const auto& extra : options.environment) {
+            removed = removed || extra.substr(0, extra.find('=')) == name;
+        }
+        if (!removed) {
+            result.push_back(text);
+        }
+    }
+    result.insert(result.end(), options.environment.begin(), options.environment.end());
+    return result;
+}
+
+}  // namespace
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                      const RunOptions& options) {
+    RunResult result;
+    int in_pipe[2], out_pipe[2], err_pipe[2];
+    if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
+        pipe2(err_pipe, O_CLOEXEC) != 0) {
+        return result;
+    }
+    std::vector<std::string> environment = child_environment(options);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+
+    pid_t child = fork();
+    if (child == 0) {
+        if (options.standard_input) {
+            dup2(in_pipe[0], 0);
+        } else {
+            int null_fd = open("/dev/null", O_RDONLY);
+            dup2(null_fd, 0);
+        }
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        if (!options.working_folder.empty() && chdir(options.working_folder.c_str()) != 0) {
+            _exit(127);
+        }
+        signal(SIGPIPE, SIG_DFL);
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(in_pipe[0]);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (options.standard_input) {
+        // Inputs are small; a program that does not read them must not stall the test.
+        signal(SIGPIPE, SIG_IGN);
+        fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
+        ssize_t ignored = write(in_pipe[1], options.standard_input->data(),
+                                options.standard_input->size());
+        (void)ignored;
+    }
+    close(in_pipe[1]);
+
+    double deadline = now_seconds() + options.timeout_seconds;
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open_count = 2;
+    while (open_count > 0) {
+        double left = deadline - now_seconds();
+        if (left <= 0) {
+            result.timed_out = true;
+            kill(child, SIGKILL);
+            break;
+        }
+        int ready = poll(fds, 2, static_cast<int>(left * 1000) + 1);
+        if (ready < 0 && errno != EINTR) {
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
+                char chunk[65536];
+                ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
+                if (got > 0) {
+                    sinks[i]->append(chunk, static_cast<std::size_t>(got));
+                } else if (got == 0 || errno != EINTR) {
+                    close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open_count;
+                }
+            }
+        }
+    }
+    for (auto& fd : fds) {
+        if (fd.fd >= 0) {
+            close(fd.fd);
+        }
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) {
+        result.exit_status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    return result;
+}
+
+}  // namespace test_support

@@ -1,0 +1,29 @@
+// Runs a real program as a child process, the way a user's shell would.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+struct RunOptions {
+    std::string working_folder;                  // empty: the test's own
+    std::optional<std::string> standard_input;   // absent: /dev/null
+    std::vector<std::string> environment;        // extra NAME=value entries
+    std::vector<std::string> unset_environment;  // names removed from the environment
+    double timeout_seconds = 60;                 // the child is killed after this
+};
+
+struct RunResult {
+    int exit_status = -1;  // -1 when the child ended by a signal
+    int signal = 0;        // the signal that ended it, or 0
+    bool timed_out = false;
+    std::string out;  // everything written to standard output
+    std::string err;  // everything written to standard error
+};
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                      const RunOptions& options = {});
+
+}  // namespace test_support
