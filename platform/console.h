@@ -8,6 +8,11 @@
 
 namespace platform {
 
+// Makes the standard descriptors safe: any of 0, 1 and 2 that is closed is opened on /dev/null
+// (so no file the program opens can take its place), and SIGPIPE is ignored (a console that went
+// away never stops the job). For programs that do not open a console.
+void prepare_standard_streams();
+
 // Prepares the console for a console program: descriptors 0, 1 and 2 that are closed are opened
 // on /dev/null (so no file the program opens can take their place), SIGPIPE is ignored, and a
 // thread of its own waits for SIGHUP (flushes and closes every open file, then ends the process
@@ -39,7 +44,7 @@ std::string hex_text(std::int64_t value);
 
 // The parameters after the program name, as the shell split them. An empty argument counts.
 class CommandLine {
-public:
+  public:
     CommandLine(int argc, const char* const* argv);
     explicit CommandLine(std::vector<std::string> parameters);
 
@@ -48,7 +53,7 @@ public:
     // The parameters in order, then empty text on every further call.
     std::string next_parameter();
 
-private:
+  private:
     std::vector<std::string> parameters_;
     std::size_t next_ = 0;
 };

@@ -14,7 +14,11 @@ void free_memory(std::uint8_t* block);
 // Releases every block still held.
 void free_all_memory();
 
-inline int peek_byte(const std::uint8_t* address) { return *address; }
-inline void poke_byte(std::uint8_t* address, int value) { *address = static_cast<std::uint8_t>(value); }
+inline int peek_byte(const std::uint8_t* address) {
+    return *address;
+}
+inline void poke_byte(std::uint8_t* address, int value) {
+    *address = static_cast<std::uint8_t>(value);
+}
 
 }  // namespace platform

@@ -89,8 +89,8 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         // Inputs are small; a program that does not read them must not stall the test.
         signal(SIGPIPE, SIG_IGN);
         fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
-        ssize_t ignored = write(in_pipe[1], options.standard_input->data(),
-                                options.standard_input->size());
+        ssize_t ignored =
+            write(in_pipe[1], options.standard_input->data(), options.standard_input->size());
         (void)ignored;
     }
     close(in_pipe[1]);

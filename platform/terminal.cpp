@@ -1,0 +1,137 @@
+#include "platform/terminal.h"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+constexpr int kNoByte = -1;
+constexpr int kInputEnded = -2;
+constexpr int kSequenceWaitMs = 50;
+
+termios saved_modes{};
+std::atomic<bool> modes_changed{false};
+bool key_mode_checked = false;
+bool input_is_terminal = false;
+bool input_ended = false;
+
+void enter_key_mode() {
+    if (key_mode_checked) {
+        return;
+    }
+    key_mode_checked = true;
+    input_is_terminal = isatty(STDIN_FILENO) != 0;
+    if (!input_is_terminal || tcgetattr(STDIN_FILENO, &saved_modes) != 0) {
+        return;
+    }
+    termios key_modes = saved_modes;
+    // Signals stay on: Ctrl+C still ends the program, through the handling that restores us.
+    key_modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    key_modes.c_cc[VMIN] = 0;
+    key_modes.c_cc[VTIME] = 0;
+    modes_changed = true;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &key_modes) != 0) {
+        modes_changed = false;
+    }
+}
+
+// One byte of input within timeout_ms (0: only if already pending).
+int next_byte(int timeout_ms) {
+    if (input_ended) {
+        return kInputEnded;
+    }
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(&input, 1, timeout_ms);
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0) {
+        return kNoByte;
+    }
+    if (ready < 0 || !(input.revents & POLLIN)) {
+        input_ended = true;
+        return kInputEnded;
+    }
+    unsigned char byte = 0;
+    ssize_t got;
+    do {
+        got = ::read(STDIN_FILENO, &byte, 1);
+    } while (got < 0 && errno == EINTR);
+    if (got == 1) {
+        return byte;
+    }
+    if (got < 0 && errno == EAGAIN) {
+        return kNoByte;
+    }
+    input_ended = true;
+    return kInputEnded;
+}
+
+// The rest of a cursor or function key's sequence after ESC [ or ESC O.
+void skip_sequence(int introducer) {
+    if (introducer == 'O') {
+        next_byte(kSequenceWaitMs);
+        return;
+    }
+    for (int byte = next_byte(kSequenceWaitMs); byte >= 0; byte = next_byte(kSequenceWaitMs)) {
+        if (byte >= 0x40 && byte <= 0x7E) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+std::string read_key() {
+    enter_key_mode();
+    int byte = next_byte(0);
+    if (byte < 0) {
+        return {};
+    }
+    if (!input_is_terminal || byte != 0x1B) {
+        return std::string(1, static_cast<char>(byte));
+    }
+    int follower = next_byte(kSequenceWaitMs);
+    if (follower < 0) {
+        return std::string(1, '\x1B');
+    }
+    if (follower == '[' || follower == 'O') {
+        skip_sequence(follower);
+        return {};
+    }
+    if (std::isalnum(follower)) {
+        return std::string(1, static_cast<char>(follower));
+    }
+    return {};
+}
+
+bool wait_for_console_input() {
+    if (input_ended) {
+        return false;
+    }
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(&input, 1, -1);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0 || !(input.revents & POLLIN)) {
+        input_ended = true;
+        return false;
+    }
+    return true;
+}
+
+void restore_terminal() {
+    if (modes_changed.exchange(false)) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_modes);
+    }
+}
+
+}  // namespace platform
