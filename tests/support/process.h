@@ -15,6 +15,13 @@ struct RunOptions {
     double timeout_seconds = 60;                 // the child is killed after this
 };
 
+// Options that only set the working folder.
+inline RunOptions in_folder(const std::string& folder) {
+    RunOptions options;
+    options.working_folder = folder;
+    return options;
+}
+
 struct RunResult {
     int exit_status = -1;  // -1 when the child ended by a signal
     int signal = 0;        // the signal that ended it, or 0
