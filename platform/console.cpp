@@ -169,11 +169,11 @@ std::string CommandLine::next_parameter() {
     return parameters_[next_++];
 }
 
-void end_program(int status) {
+int end_program(int status) {
     close_all_files();
     free_all_memory();
     close_console();
-    std::exit(status);
+    return status;
 }
 
 }  // namespace platform
