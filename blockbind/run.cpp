@@ -117,12 +117,8 @@ int run_blockbind(platform::CommandLine& command_line) {
         }
     }
 
-    // Close the output; a write that failed late shows here
-    if (!platform::close_file(kOutput)) {
-        // The file is closed already: take it again under kOutput to be able to remove it.
-        if (platform::create_file(kOutput, output_name)) {
-            discard_output();
-        }
+    // Close the output; a write that failed late shows here, and the output is then removed
+    if (!platform::finish_output(kOutput)) {
         return fail(cannot_write_line(output_name));
     }
     return 0;
