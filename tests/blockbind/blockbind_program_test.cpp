@@ -424,7 +424,7 @@ TEST(Blockbind, RefusesUnreadableInputsAndOutputs) {
          "Can't read out.tap\r\n",
          1,
          Output::kUnchanged},
-        {"a hard link and a symbolic link to the output",
+        {"a hard link to the output",
          {{"out.tap", old_image}},
          {"out.tap", "hard.bin"},
          "Can't read hard.bin\r\n",
