@@ -712,22 +712,44 @@ TEST(Blockbind, HangupKeepsTheBlocksWrittenSoFar) {
     expect_image(folder / "out.tap", {first});
 }
 
+// blockbind under valgrind's memcheck: its standard error and exit status.
+test_support::RunResult run_under_valgrind(const TempFolder& folder,
+                                           const std::vector<std::string>& arguments,
+                                           long long file_size_limit = -1) {
+    auto options = in_folder(folder);
+    options.timeout_seconds = 120;
+    options.file_size_limit = file_size_limit;
+    std::vector<std::string> valgrind_arguments{
+        "--quiet",
+        "--error-exitcode=99",
+        "--leak-check=full",
+        "--show-leak-kinds=definite,indirect,possible",
+        "--errors-for-leak-kinds=definite,indirect,possible",
+        kProgram};
+    valgrind_arguments.insert(valgrind_arguments.end(), arguments.begin(), arguments.end());
+    return run_program("/usr/bin/valgrind", valgrind_arguments, options);
+}
+
 TEST(Blockbind, LeavesNoLeakOrBadAccessForValgrind) {
     TempFolder folder;
     write_file(folder / "a.bin", kA);
     write_file(folder / "e.bin", "");
     write_file(folder / "big.bin", pattern(65534));
-    auto valgrind_options = in_folder(folder);
-    valgrind_options.timeout_seconds = 120;
-    auto result = run_program("/usr/bin/valgrind",
-                              {"--quiet", "--error-exitcode=99", "--leak-check=full",
-                               "--show-leak-kinds=definite,indirect,possible",
-                               "--errors-for-leak-kinds=definite,indirect,possible", kProgram,
-                               "out.tap", "a.bin", "e.bin", "big.bin", "a.bin"},
-                              valgrind_options);
-    EXPECT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(result.err, "");
+
+    auto joined = run_under_valgrind(folder, {"out.tap", "a.bin", "e.bin", "big.bin", "a.bin"});
+    EXPECT_EQ(joined.exit_status, 0) << joined.err;
+    EXPECT_EQ(joined.err, "");
     expect_image(folder / "out.tap", {kA, "", pattern(65534), kA});
+
+    // A buffer released on the way out of a failed write (the write buffer overflows at the\n    //
+    // second large block).
+    auto failed = run_under_valgrind(folder, {"small.tap", "a.bin", "big.bin", "big.bin"}, 1000);
+    EXPECT_EQ(failed.exit_status, 1) << failed.err;
+    EXPECT_EQ(failed.err, "");
+    EXPECT_EQ(failed.out,
+              "add file a.bin 3\r\nadd file big.bin 65534\r\nadd file big.bin 65534\r\n"
+              "Can't write small.tap\r\n");
+    EXPECT_FALSE(file_exists(folder / "small.tap"));
 }
 
 }  // namespace
