@@ -20,7 +20,7 @@ constexpr int kFailurePause = 1000;
 // for reading under kInput; otherwise nothing is left open under kInput.
 InputFacts examine_input(const std::string& name, const std::string& output_name) {
     InputFacts facts;
-    // Before the output exists only its name can tell; afterwards links to it are caught too.
+    // The output by any name (links included) once it exists; before that, by its very name.
     facts.is_output = name == output_name || platform::same_file(name, output_name);
     if (facts.is_output) {
         return facts;
