@@ -80,7 +80,13 @@ void skip_sequence(int introducer) {
         next_byte(kSequenceWaitMs);
         return;
     }
-    for (int byte = next_byte(kSequenceWaitMs); byte >= 0; byte = next_byte(kSequenceWaitMs)) {
+    int byte = next_byte(kSequenceWaitMs);
+    // The Linux console sends F1..F5 as ESC [ [ A..E: this '[' does not end the sequence yet.
+    if (byte == '[') {
+        next_byte(kSequenceWaitMs);
+        return;
+    }
+    for (; byte >= 0; byte = next_byte(kSequenceWaitMs)) {
         if (byte >= 0x40 && byte <= 0x7E) {
             return;
         }
