@@ -127,6 +127,12 @@ class TerminalRun {
 
     void press(const std::string& key) const { tmux({"send-keys", key}); }
 
+    // Bytes given in hexadecimal, as a terminal other than tmux's own would send them.
+    void press_bytes(std::vector<std::string> hex) const {
+        hex.insert(hex.begin(), {"send-keys", "-H"});
+        tmux(hex);
+    }
+
     // The visible text of the pane.
     std::string screen() const { return tmux({"capture-pane", "-p"}).out; }
 
@@ -186,6 +192,7 @@ TEST(SumsealKeyWait, CursorAndFunctionKeysDoNotEndItALetterDoes) {
     for (const char* key : {"Up", "F5", "F1", "Left"}) {
         run.press(key);
     }
+    run.press_bytes({"1b", "5b", "5b", "41"});  // F1 of the Linux console: ESC [ [ A
     sleep_ms(500);
     EXPECT_EQ(run.status(), std::nullopt) << "the wait ended at a key without a character";
     EXPECT_EQ(kill(std::stoi(pid), 0), 0);
