@@ -301,15 +301,10 @@ bool close_all_files() {
     return ok;
 }
 
-bool discard_file(int number) {
-    std::lock_guard guard(table_lock);
-    OpenFile* file = open_entry(number);
-    if (file == nullptr) {
-        return false;
-    }
-    OpenFile closed = std::move(*file);
-    *file = OpenFile{};
-    ::close(closed.fd);
+namespace {
+
+// Removes the file that was open as closed, if this run made it and its name still names it.
+bool remove_replaced(const OpenFile& closed) {
     if (!closed.replaced || !closed.regular) {
         return false;
     }
@@ -320,6 +315,38 @@ bool discard_file(int number) {
         return false;
     }
     return ::unlink(closed.name.c_str()) == 0;
+}
+
+}  // namespace
+
+bool discard_file(int number) {
+    std::lock_guard guard(table_lock);
+    OpenFile* file = open_entry(number);
+    if (file == nullptr) {
+        return false;
+    }
+    OpenFile closed = std::move(*file);
+    *file = OpenFile{};
+    ::close(closed.fd);
+    return remove_replaced(closed);
+}
+
+bool finish_output(int number) {
+    std::lock_guard guard(table_lock);
+    OpenFile* file = open_entry(number);
+    if (file == nullptr) {
+        return true;
+    }
+    bool complete = flush_writes(*file);
+    OpenFile closed = std::move(*file);
+    *file = OpenFile{};
+    if (::close(closed.fd) != 0 && errno != EINTR) {
+        complete = false;
+    }
+    if (!complete) {
+        remove_replaced(closed);
+    }
+    return complete;
 }
 
 bool same_file(const std::string& first, const std::string& second) {

@@ -68,6 +68,11 @@ bool close_all_files();
 // never through a symbolic link). True when it was removed.
 bool discard_file(int number);
 
+// Ends an output: flushes and closes it; when any write to it, the flush or the close failed,
+// removes the incomplete file as discard_file would and returns false. True when the file is
+// complete on disk (also when the number is not open).
+bool finish_output(int number);
+
 // True when both names name the same existing file (same device and inode).
 bool same_file(const std::string& first, const std::string& second);
 
