@@ -28,7 +28,6 @@ using test_support::TempFolder;
 using test_support::write_file;
 
 const std::string kProgram = SUMSEAL_PROGRAM;
-const std::string kFileSizeLimit = FILE_SIZE_LIMIT_PROGRAM;
 
 const std::string kUsage = "Usage:sumseal.exe <Filename.scl>\r\npress any key\r\n";
 const std::string kRepaired = "Fixing...\r\ndone! press any key.\r\n";
@@ -287,18 +286,14 @@ TEST(SumsealProgram, NamesThatAreNotRegularFilesAreReportedNotOpened) {
 TEST(SumsealProgram, KeyWaitEndsAtAKeyOrWhenNoKeyCanCome) {
     struct Case {
         const char* title;
-        std::string program;
-        std::vector<std::string> arguments;
-        std::optional<std::string> input;
+        std::optional<std::string> input;  // absent: /dev/null
+        bool input_closed;
     };
     const Case cases[] = {
-        {"a key on a pipe", kProgram, {"disk.scl"}, "q"},
-        {"a pipe at its end", kProgram, {"disk.scl"}, ""},
-        {"/dev/null", kProgram, {"disk.scl"}, std::nullopt},
-        {"standard input closed",
-         "/bin/sh",
-         {"-c", "exec \"$0\" \"$1\" <&-", kProgram, "disk.scl"},
-         std::nullopt},
+        {"a key on a pipe", "q", false},
+        {"a pipe at its end", "", false},
+        {"/dev/null", std::nullopt, false},
+        {"standard input closed", std::nullopt, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
@@ -307,7 +302,8 @@ TEST(SumsealProgram, KeyWaitEndsAtAKeyOrWhenNoKeyCanCome) {
         RunOptions options = quick();
         options.working_folder = folder.path();
         options.standard_input = c.input;
-        RunResult result = run_program(c.program, c.arguments, options);
+        options.close_standard_input = c.input_closed;
+        RunResult result = run_program(kProgram, {"disk.scl"}, options);
         EXPECT_FALSE(result.timed_out);
         EXPECT_EQ(result.out, "Checksums equal:3F7=3F7\r\n");
         EXPECT_EQ(result.exit_status, 0);
@@ -400,15 +396,15 @@ TEST(SumsealProgram, FailedAppendLeavesTheImageAsItWas) {
                             static_cast<char>(sum >> 16), static_cast<char>(sum >> 24)};
 
     struct Case {
-        const char* limit;  // the largest file the run may write
+        long long limit;  // the largest file the run may write
         std::string out;
         int status;
         std::string after;
     };
     const Case cases[] = {
-        {"1000", "Fixing...\r\nCan't write disk.scl\r\n", 1, image},  // no byte fits
-        {"1002", "Fixing...\r\nCan't write disk.scl\r\n", 1, image},  // half the trailer fits
-        {"1004", kRepaired, 0, repaired},                             // the whole trailer fits
+        {1000, "Fixing...\r\nCan't write disk.scl\r\n", 1, image},  // no byte fits
+        {1002, "Fixing...\r\nCan't write disk.scl\r\n", 1, image},  // half the trailer fits
+        {1004, kRepaired, 0, repaired},                             // the whole trailer fits
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.limit);
@@ -416,7 +412,8 @@ TEST(SumsealProgram, FailedAppendLeavesTheImageAsItWas) {
         write_file(folder / "disk.scl", image);
         RunOptions options = quick();
         options.working_folder = folder.path();
-        RunResult result = run_program(kFileSizeLimit, {c.limit, kProgram, "disk.scl"}, options);
+        options.file_size_limit = c.limit;
+        RunResult result = run_program(kProgram, {"disk.scl"}, options);
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(result.exit_status, c.status);
