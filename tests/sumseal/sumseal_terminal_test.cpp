@@ -151,6 +151,8 @@ class TerminalRun {
         });
     }
 
+    const std::string& tty() const { return tty_; }
+
     std::string pid() const {
         std::optional<std::string> text = read_file(folder_ / "pid");
         return text ? words(*text).empty() ? "" : words(*text)[0] : "";
@@ -235,6 +237,29 @@ TEST(SumsealKeyWait, KeysWithACharacterEndIt) {
         ASSERT_TRUE(run.modes_before().has_value());
         EXPECT_EQ(run.modes_after(), run.modes_before());
     }
+}
+
+// Stopped (Ctrl+Z) and continued (fg): meanwhile the shell gives the terminal its own modes back,
+// so the wait must take single keys without echo again, not lines.
+TEST(SumsealKeyWait, GoesOnInKeyModeAfterAStopAndContinue) {
+    TerminalRun run({"disk.scl"});
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(run.wait_for_key_mode()) << run.modes();
+    int pid = std::stoi(run.pid());
+    ASSERT_EQ(kill(pid, SIGSTOP), 0);
+    RunOptions options;
+    options.timeout_seconds = 10;
+    ASSERT_EQ(run_program(kStty, {"-F", run.tty(), "icanon", "echo"}, options).exit_status, 0);
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    EXPECT_TRUE(run.wait_for_key_mode()) << run.modes();
+
+    run.press("Up");
+    sleep_ms(300);
+    EXPECT_EQ(run.status(), std::nullopt);
+    run.press("q");
+    EXPECT_EQ(run.wait_for_status(), "0");
+    ASSERT_TRUE(run.modes_before().has_value());
+    EXPECT_EQ(run.modes_after(), run.modes_before());
 }
 
 TEST(SumsealKeyWait, CtrlCEndsItAndRestoresTheTerminal) {
