@@ -19,34 +19,42 @@ constexpr std::int64_t kChunkSize = 128 * 1024;
 
 constexpr char kUsage[] = "Usage:sumseal.exe <Filename.scl>\r\npress any key";
 
-struct Outcome {
-    std::string message;
-    int status;
-};
-
-Outcome not_found(const std::string& name) {
-    return {"File " + name + " not found", kStatusFailed};
-}
-Outcome cant_read(const std::string& name) {
-    return {"Can't read " + name, kStatusFailed};
-}
-Outcome cant_write(const std::string& name) {
-    return {"Can't write " + name, kStatusFailed};
+// Every run ends here: the report, the image let go, then the wait for a key, which sleeps
+// until input comes and ends when no key can ever come (the end of input).
+int finish(const std::string& message, int status) {
+    platform::print_line(message);
+    platform::close_file(kImage);
+    while (platform::read_key().empty()) {
+        if (!platform::wait_for_console_input()) {
+            break;
+        }
+    }
+    return status;
 }
 
-// Checks the image and repairs its trailer; what to report. The image may still be open.
-Outcome check_image(const std::string& name) {
+}  // namespace
+
+int run_sumseal(platform::CommandLine& command_line) {
+    // Usage
+    if (command_line.parameter_count() == 0) {
+        return finish(kUsage, kStatusUsage);
+    }
+
     // Open the image: read-write for a repair, else read-only, which is enough for the check
+    std::string name = command_line.next_parameter();
     std::int64_t size = platform::file_size(name);
     if (size == -1) {
-        return not_found(name);
+        return finish("File " + name + " not found", kStatusFailed);
     }
     if (size < 0) {
-        return cant_read(name);
+        return finish("Can't read " + name, kStatusFailed);
     }
     bool writable = platform::open_existing_file(kImage, name);
     if (!writable && !platform::open_file_for_reading(kImage, name)) {
-        return platform::file_size(name) == -1 ? not_found(name) : cant_read(name);
+        // Only a file that vanished since it was measured is "not found".
+        return finish(
+            platform::file_size(name) == -1 ? "File " + name + " not found" : "Can't read " + name,
+            kStatusFailed);
     }
     // The open file's own length: the name may have been given another file meanwhile.
     size = platform::file_length(kImage);
@@ -58,7 +66,7 @@ Outcome check_image(const std::string& name) {
         std::int64_t wanted = std::min(left, kChunkSize);
         // A short read means the file shrank or failed: no sum can be trusted then.
         if (platform::read_data(kImage, chunk.data(), wanted) != wanted) {
-            return cant_read(name);
+            return finish("Can't read " + name, kStatusFailed);
         }
         sum = add_to_sum(sum, chunk.data(), static_cast<std::size_t>(wanted));
         left -= wanted;
@@ -67,24 +75,24 @@ Outcome check_image(const std::string& name) {
     // Read the trailer: the last 4 bytes, or as many as a shorter image has
     std::int64_t trailer_size = std::min<std::int64_t>(size, kTrailerSize);
     if (platform::read_data(kImage, chunk.data(), trailer_size) != trailer_size) {
-        return cant_read(name);
+        return finish("Can't read " + name, kStatusFailed);
     }
     std::uint32_t trailer = trailer_value(chunk.data(), static_cast<std::size_t>(trailer_size));
     if (sum == trailer) {
-        return {equal_report(sum, trailer), kStatusDone};
+        return finish(equal_report(sum, trailer), kStatusDone);
     }
 
     // Append a new trailer after the old one, which stays as data
     platform::print_line("Fixing...");
     if (!writable) {
-        return cant_write(name);
+        return finish("Can't write " + name, kStatusFailed);
     }
     // file_length writes the trailer out first, so a full disk shows here as a short file.
     if (!platform::write_long(kImage, repaired_trailer(sum, trailer)) ||
         platform::file_length(kImage) != size + kTrailerSize) {
         // Take back whatever part of the trailer landed.
         platform::truncate_file(kImage, size);
-        return cant_write(name);
+        return finish("Can't write " + name, kStatusFailed);
     }
     if (!platform::close_file(kImage)) {
         // The trailer was written but the close reported a failure (a network file system can
@@ -93,30 +101,9 @@ Outcome check_image(const std::string& name) {
             platform::file_length(kImage) == size + kTrailerSize) {
             platform::truncate_file(kImage, size);
         }
-        return cant_write(name);
+        return finish("Can't write " + name, kStatusFailed);
     }
-    return {"done! press any key.", kStatusDone};
-}
-
-}  // namespace
-
-int run_sumseal(platform::CommandLine& command_line) {
-    // Check the image named by the first parameter
-    Outcome outcome = command_line.parameter_count() == 0
-                          ? Outcome{kUsage, kStatusUsage}
-                          : check_image(command_line.next_parameter());
-
-    // Report, then let the image go
-    platform::print_line(outcome.message);
-    platform::close_file(kImage);
-
-    // Wait for a key, sleeping until input comes; no key can come after the end of input
-    while (platform::read_key().empty()) {
-        if (!platform::wait_for_console_input()) {
-            break;
-        }
-    }
-    return outcome.status;
+    return finish("done! press any key.", kStatusDone);
 }
 
 }  // namespace sumseal
