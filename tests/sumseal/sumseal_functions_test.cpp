@@ -32,17 +32,6 @@ TEST(AddToSum, TakesBytesUnsignedAndWrapsModulo2To32) {
     }
 }
 
-TEST(AddToSum, ChunksGiveTheSumOfTheWhole) {
-    std::vector<std::uint8_t> bytes(1000);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<std::uint8_t>(i * 37 + 11);
-    }
-    std::uint32_t whole = add_to_sum(0, bytes.data(), bytes.size());
-    std::uint32_t parts = add_to_sum(0, bytes.data(), 333);
-    parts = add_to_sum(parts, bytes.data() + 333, 667);
-    EXPECT_EQ(parts, whole);
-}
-
 TEST(TrailerValue, ReadsUpToFourBytesLittleEndianMissingHighBytesZero) {
     struct Case {
         std::vector<std::uint8_t> bytes;
