@@ -263,6 +263,21 @@ TEST(SumsealKeyWait, GoesOnInKeyModeAfterAStopAndContinue) {
     EXPECT_EQ(run.modes_after(), run.modes_before());
 }
 
+// Closing the terminal is closing sumseal's console: the run ends instead of waiting on.
+TEST(SumsealKeyWait, EndsWhenTheTerminalGoesAway) {
+    TerminalRun run({"disk.scl"});
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(run.wait_for_key_mode()) << run.modes();
+    std::string pid = run.pid();
+    ASSERT_GE(cpu_ticks(pid), 0);
+    run.tmux({"kill-server"});
+    // Gone, or a zombie that nobody in this container reaps.
+    EXPECT_TRUE(wait_until([&] {
+        std::optional<std::string> stat = read_file("/proc/" + pid + "/stat");
+        return !stat || stat->find(") Z") != std::string::npos;
+    }));
+}
+
 TEST(SumsealKeyWait, CtrlCEndsItAndRestoresTheTerminal) {
     TerminalRun run({"disk.scl"});
     ASSERT_TRUE(run.started());
