@@ -146,8 +146,10 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         }
     }
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    result.peak_rss_kb = usage.ru_maxrss;
     if (WIFEXITED(status)) {
         result.exit_status = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {

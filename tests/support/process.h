@@ -33,8 +33,9 @@ struct RunResult {
     int exit_status = -1;  // -1 when the child ended by a signal
     int signal = 0;        // the signal that ended it, or 0
     bool timed_out = false;
-    std::string out;  // everything written to standard output
-    std::string err;  // everything written to standard error
+    std::string out;       // everything written to standard output
+    std::string err;       // everything written to standard error
+    long peak_rss_kb = 0;  // the child's largest resident set (ru_maxrss), in KiB
 };
 
 RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
