@@ -340,6 +340,11 @@ bool finish_output(int number) {
     bool complete = flush_writes(*file);
     OpenFile closed = std::move(*file);
     *file = OpenFile{};
+    // Where the name cannot be removed (it is a link to the file), the part written must not
+    // stay behind either: empty the file while it is still open.
+    if (!complete && closed.replaced && closed.regular) {
+        ftruncate(closed.fd, 0);
+    }
     if (::close(closed.fd) != 0 && errno != EINTR) {
         complete = false;
     }

@@ -69,8 +69,10 @@ bool close_all_files();
 bool discard_file(int number);
 
 // Ends an output: flushes and closes it; when any write to it, the flush or the close failed,
-// removes the incomplete file as discard_file would and returns false. True when the file is
-// complete on disk (also when the number is not open).
+// removes the incomplete file as discard_file would and returns false. A file that cannot be
+// removed because a link leads to it is emptied instead, if create_file made or truncated it
+// and a write or the flush failed. True when the file is complete on disk (also when the number
+// is not open).
 bool finish_output(int number);
 
 // True when both names name the same existing file (same device and inode).
