@@ -10,6 +10,7 @@ packages=(
   tmux                    # drives sumseal's key wait through a real terminal
   xvfb x11-utils xdotool libx11-dev imagemagick  # burstmap in a real X window
   util-linux              # setpriv, for the permission cases
+  valgrind                # memory checks of the console tools
 )
 
 missing=()
