@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -37,7 +38,11 @@ struct OpenFile {
 
 // The console-close handling flushes from its own thread, so every access to the table is
 // made under this lock.
-std::mutex table_lock;
+std::timed_mutex table_lock;
+
+// How long the console-close handling waits for a file operation of the main thread to end. A
+// write to a disk ends in far less; a write to a FIFO or pipe that nobody reads never does.
+constexpr std::chrono::seconds kExitFlushWait{2};
 std::array<OpenFile, kFileNumbers> table;
 
 OpenFile* open_entry(int number) {
@@ -365,9 +370,13 @@ bool same_file(const std::string& first, const std::string& second) {
 }
 
 void flush_all_files_for_exit() {
+    // The main thread is stuck in a write that does not end: nothing more can reach that file,
+    // and flushing the others behind its back is unsafe. The process ends without the flush.
+    if (!table_lock.try_lock_for(kExitFlushWait)) {
+        return;
+    }
     // The lock is never given back: the process ends right after, and the main thread must not
     // write anything more behind the flushed data.
-    table_lock.lock();
     for (OpenFile& file : table) {
         if (file.fd >= 0) {
             flush_writes(file);

@@ -79,7 +79,9 @@ bool finish_output(int number);
 bool same_file(const std::string& first, const std::string& second);
 
 // Used by the console-close handling: flushes and closes every open file from another thread.
-// Safe against the main thread's file operations.
+// Safe against the main thread's file operations: waits up to 2 seconds for one in progress to
+// end, and flushes nothing when it does not (a write to a FIFO that nobody reads), so that the
+// process can still end.
 void flush_all_files_for_exit();
 
 }  // namespace platform
