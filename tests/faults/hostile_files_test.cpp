@@ -1,10 +1,8 @@
-// Names that lead somewhere unexpected (devices, FIFOs, dangling links, read-only folders),
-// standard descriptors closed at start, and the terminal hanging up.
+// Names that lead somewhere unexpected (devices, FIFOs, dangling links, read-only folders), and
+// standard descriptors closed at start.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -273,44 +271,6 @@ TEST(HostileFiles, ClosedStandardDescriptorsReachNoFile) {
             EXPECT_EQ(read_file(folder / "disk.scl"), image);
         }
     }
-}
-
-// The terminal hangs up while sumseal waits for a key after a repair: the run ends by the hangup
-// and the trailer it appended is on disk.
-TEST(HostileFiles, SumsealHungUpInItsKeyWaitKeepsTheRepair) {
-    TempFolder folder;
-    const std::string image = pattern(300, 13) + std::string(4, '\0');
-    write_file(folder / "disk.scl", image);
-    int input[2], output[2];
-    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
-    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(input[0], 0);
-        dup2(output[1], 1);
-        if (chdir(folder.path().c_str()) == 0) {
-            execl(kSumseal.c_str(), kSumseal.c_str(), "disk.scl", static_cast<char*>(nullptr));
-        }
-        _exit(127);
-    }
-    close(input[0]);
-    close(output[1]);
-    // The key wait has begun once the last line is out; no key ever comes on the open pipe.
-    const std::string expected = "Fixing...\r\ndone! press any key.\r\n";
-    std::string out;
-    char chunk[256];
-    for (ssize_t got;
-         out.size() < expected.size() && (got = read(output[0], chunk, sizeof chunk)) > 0;) {
-        out.append(chunk, static_cast<std::size_t>(got));
-    }
-    EXPECT_EQ(out, expected);
-    kill(child, SIGHUP);
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(input[1]);
-    close(output[0]);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
-    EXPECT_EQ(read_file(folder / "disk.scl"), repaired(image));
 }
 
 }  // namespace

@@ -1,0 +1,147 @@
+// The terminal hangs up in the middle of a run: the tool ends by the hangup, what it wrote so far
+// kept on disk, whatever it was doing at that moment.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/faults/fault_support.h"
+
+namespace fault_test {
+namespace {
+
+using test_support::pattern;
+using test_support::read_file;
+using test_support::TempFolder;
+using test_support::write_file;
+
+// A tool started in the folder with the given standard input and output (error on /dev/null),
+// as a shell would start it; killed if the test leaves it running.
+class Child {
+  public:
+    Child(const TempFolder& folder, const std::string& program,
+          const std::vector<std::string>& arguments, int input, int output) {
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const auto& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(input, 0);
+            dup2(output, 1);
+            int null_fd = open("/dev/null", O_WRONLY);
+            dup2(null_fd, 2);
+            signal(SIGPIPE, SIG_DFL);
+            if (chdir(folder.path().c_str()) == 0) {
+                execv(program.c_str(), argv.data());
+            }
+            _exit(127);
+        }
+    }
+    ~Child() {
+        if (!reaped_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    // The wait status once the tool has ended; nothing when it goes on for 20 seconds.
+    std::optional<int> wait_for_end() {
+        for (int tries = 0; tries < 2000; ++tries) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                reaped_ = true;
+                return status;
+            }
+            usleep(10000);
+        }
+        return std::nullopt;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+std::string read_link(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::read_symlink(path, error).string();
+}
+
+// True once the tool's main thread is blocked writing to the file of that name.
+bool blocked_writing(pid_t pid, const std::string& name) {
+    const std::string process = "/proc/" + std::to_string(pid);
+    for (int tries = 0; tries < 1000; ++tries) {
+        auto line = read_file(process + "/syscall");
+        unsigned long fd = 0;
+        if (line && line->starts_with(std::to_string(SYS_write) + " ") &&
+            std::sscanf(line->c_str() + line->find(' '), " 0x%lx", &fd) == 1 &&
+            read_link(process + "/fd/" + std::to_string(fd)) == name) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+// The terminal hangs up while sumseal waits for a key after a repair: the run ends by the hangup
+// and the trailer it appended is on disk.
+TEST(Hangup, SumsealInItsKeyWaitKeepsTheRepair) {
+    TempFolder folder;
+    const std::string image = pattern(300, 13) + std::string(4, '\0');
+    write_file(folder / "disk.scl", image);
+    int input[2], output[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+    Child sumseal(folder, kSumseal, {"disk.scl"}, input[0], output[1]);
+    close(input[0]);
+    close(output[1]);
+    // The key wait has begun once the last line is out; no key ever comes on the open pipe.
+    const std::string expected = "Fixing...\r\ndone! press any key.\r\n";
+    std::string out;
+    char chunk[256];
+    for (ssize_t got;
+         out.size() < expected.size() && (got = read(output[0], chunk, sizeof chunk)) > 0;) {
+        out.append(chunk, static_cast<std::size_t>(got));
+    }
+    EXPECT_EQ(out, expected);
+    kill(sumseal.pid(), SIGHUP);
+    std::optional<int> status = sumseal.wait_for_end();
+    close(input[1]);
+    close(output[0]);
+    ASSERT_TRUE(status.has_value()) << "sumseal did not end at the hangup";
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGHUP) << *status;
+    EXPECT_EQ(read_file(folder / "disk.scl"), repaired(image));
+}
+
+// blockbind's output is a FIFO that nobody reads, so a write to it never returns. The hangup must
+// still end the run: the flush that keeps the output cannot be made, and must not be waited for
+// forever.
+TEST(Hangup, EndsTheRunWhileAWriteOfTheOutputIsStuck) {
+    TempFolder folder;
+    write_file(folder / "a.bin", pattern(65534, 14));
+    ASSERT_EQ(mkfifo((folder / "out.fifo").c_str(), 0666), 0);
+    int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+    Child blockbind(folder, kBlockbind, {"out.fifo", "a.bin", "a.bin", "a.bin"}, null_fd, null_fd);
+    close(null_fd);
+    ASSERT_TRUE(blocked_writing(blockbind.pid(), folder / "out.fifo"))
+        << "blockbind never blocked on its output";
+    kill(blockbind.pid(), SIGHUP);
+    std::optional<int> status = blockbind.wait_for_end();
+    ASSERT_TRUE(status.has_value()) << "blockbind did not end at the hangup";
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGHUP) << *status;
+}
+
+}  // namespace
+}  // namespace fault_test
