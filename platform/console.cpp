@@ -114,6 +114,11 @@ bool open_console() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     signal_thread_stopping = false;
     signal_thread_running = pthread_create(&signal_thread, nullptr, wait_for_signals, nullptr) == 0;
+    if (!signal_thread_running) {
+        // No thread can be had (a process limit): blocked, these signals would never be taken
+        // and Ctrl+C could not end the run. They keep their usual effect instead.
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
     return true;
 }
 

@@ -17,8 +17,9 @@ void prepare_standard_streams();
 // on /dev/null (so no file the program opens can take their place), SIGPIPE is ignored, and a
 // thread of its own waits for SIGHUP (flushes and closes every open file, then ends the process
 // with a non-zero status) and for SIGINT, SIGTERM and SIGQUIT (ends the process without flushing).
-// The terminal's modes are restored on each of these ways out. Call it before any other thread
-// starts. Returns true.
+// The terminal's modes are restored on each of these ways out. When no thread can be started,
+// these signals keep their default effect, without the flush or the restoring. Call it before
+// any other thread starts. Returns true.
 bool open_console();
 
 // Gives up what open_console set up: restores the terminal and ends the signal thread cleanly.
