@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -141,6 +142,41 @@ TEST(Hangup, EndsTheRunWhileAWriteOfTheOutputIsStuck) {
     std::optional<int> status = blockbind.wait_for_end();
     ASSERT_TRUE(status.has_value()) << "blockbind did not end at the hangup";
     EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGHUP) << *status;
+}
+
+// Under a process limit that allows no thread, the thread that takes signals cannot start. Ctrl+C,
+// a hangup and a termination request must still end sumseal's key wait, as they end any program.
+TEST(Hangup, SignalsEndTheRunWhenNoThreadCanStart) {
+    for (int signal_number : {SIGINT, SIGHUP, SIGTERM}) {
+        SCOPED_TRACE(signal_number);
+        TempFolder folder;
+        write_file(folder / "disk.scl", pattern(20, 15));
+        ASSERT_EQ(chmod((folder / "disk.scl").c_str(), 0666), 0);
+        int input[2], output[2];
+        ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+        ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+        // As user 65534, since root is exempt from the process limit.
+        Child sumseal(folder, "/usr/bin/setpriv",
+                      {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/prlimit",
+                       "--nproc=0", kSumseal, "disk.scl"},
+                      input[0], output[1]);
+        close(input[0]);
+        close(output[1]);
+        const std::string expected = "Fixing...\r\ndone! press any key.\r\n";
+        std::string out;
+        char chunk[256];
+        for (ssize_t got;
+             out.size() < expected.size() && (got = read(output[0], chunk, sizeof chunk)) > 0;) {
+            out.append(chunk, static_cast<std::size_t>(got));
+        }
+        EXPECT_EQ(out, expected);
+        kill(sumseal.pid(), signal_number);
+        std::optional<int> status = sumseal.wait_for_end();
+        close(input[1]);
+        close(output[0]);
+        ASSERT_TRUE(status.has_value()) << "sumseal did not end at the signal";
+        EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signal_number) << *status;
+    }
 }
 
 }  // namespace
