@@ -11,6 +11,7 @@ packages=(
   xvfb x11-utils xdotool libx11-dev imagemagick  # burstmap in a real X window
   util-linux              # setpriv, for the permission cases
   valgrind                # memory checks of the console tools
+  man-db groff-base dpkg-dev file  # the manual pages' checks and the Debian package
 )
 
 missing=()
