@@ -1,0 +1,44 @@
+#include "platform/image.h"
+
+#include <algorithm>
+#include <new>
+
+namespace platform {
+
+std::optional<Image> create_image(int width, int height) {
+    if (width <= 0 || height <= 0) {
+        return std::nullopt;
+    }
+    std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // Value-initialised: all black. nothrow because a failed image is a value, not an exception.
+    std::unique_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]());
+    if (!pixels) {
+        return std::nullopt;
+    }
+    return Image(width, height, std::move(pixels));
+}
+
+void Drawing::fill_box(int x, int y, int width, int height, Colour colour) {
+    // Clip in 64 bits so that x + width cannot overflow.
+    long long left = std::max<long long>(x, 0);
+    long long top = std::max<long long>(y, 0);
+    long long right = std::min<long long>(static_cast<long long>(x) + width, target_->width_);
+    long long bottom = std::min<long long>(static_cast<long long>(y) + height, target_->height_);
+    if (left >= right || top >= bottom) {
+        return;
+    }
+    std::uint32_t value = xrgb_from_colour(colour);
+    for (long long row = top; row < bottom; ++row) {
+        std::uint32_t* line = target_->pixels_.get() + row * target_->width_;
+        std::fill(line + left, line + right, value);
+    }
+}
+
+std::optional<Drawing> start_drawing(Image* target) {
+    if (target == nullptr) {
+        return std::nullopt;
+    }
+    return Drawing(*target);
+}
+
+}  // namespace platform
