@@ -35,8 +35,7 @@ struct Animation {
 
     // The frame loop's body up to showing the picture, as the program runs it.
     FramePass draw() {
-        image.reset();
-        image = platform::create_image(burstmap::kPreviewWidth, burstmap::kPreviewHeight);
+        platform::create_image(image, burstmap::kPreviewWidth, burstmap::kPreviewHeight);
         std::optional<platform::Drawing> drawing =
             platform::start_drawing(platform::image_output(image));
         FramePass pass =
@@ -103,8 +102,7 @@ void BM_FloorClearAndShow(benchmark::State& state) {
     }
     std::optional<platform::Image> image;
     for (auto _ : state) {
-        image.reset();
-        image = platform::create_image(burstmap::kPreviewWidth, burstmap::kPreviewHeight);
+        platform::create_image(image, burstmap::kPreviewWidth, burstmap::kPreviewHeight);
         std::optional<platform::Drawing> drawing =
             platform::start_drawing(platform::image_output(image));
         drawing->fill_box(0, 0, burstmap::kPreviewWidth, burstmap::kPreviewHeight, 0);

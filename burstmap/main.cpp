@@ -34,11 +34,11 @@ int main() {
     std::optional<platform::Image> image;
     FramePass pass = FramePass::particles_inside;
     while (pass == FramePass::particles_inside) {
-        // A new black image, released first so that two are never held.
-        image.reset();
-        image = platform::create_image(kPreviewWidth, kPreviewHeight);
-        std::optional<platform::Drawing> drawing =
-            platform::start_drawing(platform::image_output(image));
+        // A new black image to draw on.
+        std::optional<platform::Drawing> drawing;
+        if (platform::create_image(image, kPreviewWidth, kPreviewHeight)) {
+            drawing = platform::start_drawing(platform::image_output(image));
+        }
 
         // Draw, enter and move. Without a drawing nothing moves and the animation ends.
         pass = drawing ? draw_frame_pass(*drawing, *field, *table, save_screen_file)

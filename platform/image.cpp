@@ -6,17 +6,27 @@
 
 namespace platform {
 
-std::optional<Image> create_image(int width, int height) {
+bool create_image(std::optional<Image>& image, int width, int height) {
     if (width <= 0 || height <= 0) {
-        return std::nullopt;
+        image.reset();
+        return false;
     }
     std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    // Value-initialised: all black. nothrow because a failed image is a value, not an exception.
-    std::unique_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]());
-    if (!pixels) {
-        return std::nullopt;
+    std::unique_ptr<std::uint32_t[]> pixels;
+    if (image && image->width_ == width && image->height_ == height) {
+        pixels = std::move(image->pixels_);
     }
-    return Image(width, height, std::move(pixels));
+    image.reset();
+    if (!pixels) {
+        // nothrow: an image that cannot be had is a value, not an exception.
+        pixels.reset(new (std::nothrow) std::uint32_t[count]);
+        if (!pixels) {
+            return false;
+        }
+    }
+    std::memset(pixels.get(), 0, count * sizeof(std::uint32_t));  // black
+    image.emplace(Image(width, height, std::move(pixels)));
+    return true;
 }
 
 void Drawing::fill_box(int x, int y, int width, int height, Colour colour) {

@@ -57,12 +57,15 @@ class Image {
     int height_;
     std::unique_ptr<std::uint32_t[]> pixels_;
 
-    friend std::optional<Image> create_image(int width, int height);
+    friend bool create_image(std::optional<Image>& image, int width, int height);
     friend class Drawing;
 };
 
-// A new image with every pixel black. Nothing when a side is not positive or memory is short.
-std::optional<Image> create_image(int width, int height);
+// Replaces the image in the slot by a new one of the given size with every pixel black. The old
+// image is released first, but its memory is taken over when the size is the same: a program
+// that makes a new image for every frame then allocates once, not once per frame. False, with
+// the slot left empty, when a side is not positive or memory is short.
+bool create_image(std::optional<Image>& image, int width, int height);
 
 // The drawing target of an image slot: its image, or none when the slot is empty.
 inline Image* image_output(std::optional<Image>& image) {

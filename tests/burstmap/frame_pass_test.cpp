@@ -43,7 +43,8 @@ struct Pass {
 
 Pass draw_pass(ParticleField& field, CellOrderTable& table,
                const burstmap::ScreenFileSaver& saver) {
-    std::optional<platform::Image> image = platform::create_image(512, 384);
+    std::optional<platform::Image> image;
+    platform::create_image(image, 512, 384);
     std::optional<platform::Drawing> drawing =
         platform::start_drawing(platform::image_output(image));
     FramePass result = burstmap::draw_frame_pass(*drawing, field, table, saver);

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -14,8 +15,8 @@ TEST(Image, ColourValuesAndThePixelLayoutAWindowTakes) {
     EXPECT_EQ(platform::rgb_colour(0x12, 0x34, 0x56), 0x563412u);  // red + 256 green + 65536 blue
     EXPECT_EQ(platform::xrgb_from_colour(0x563412u), 0x123456u);
 
-    std::optional<platform::Image> image = platform::create_image(3, 2);
-    ASSERT_TRUE(image);
+    std::optional<platform::Image> image;
+    ASSERT_TRUE(platform::create_image(image, 3, 2));
     std::optional<platform::Drawing> drawing =
         platform::start_drawing(platform::image_output(image));
     ASSERT_TRUE(drawing);
@@ -25,12 +26,36 @@ TEST(Image, ColourValuesAndThePixelLayoutAWindowTakes) {
     EXPECT_EQ(image->xrgb_pixels()[0], 0u);  // a new image is black
 }
 
+TEST(Image, ANewImageIsBlackEvenWhereTheOldOnesMemoryIsReused) {
+    const platform::Colour white = platform::rgb_colour(255, 255, 255);
+    std::optional<platform::Image> image;
+    ASSERT_TRUE(platform::create_image(image, 4, 3));
+    std::optional<platform::Drawing> drawing =
+        platform::start_drawing(platform::image_output(image));
+    drawing->fill_box(0, 0, 4, 3, white);
+    platform::stop_drawing(drawing);
+
+    for (auto [width, height] : {std::pair{4, 3}, {3, 4}, {5, 5}}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        ASSERT_TRUE(platform::create_image(image, width, height));
+        EXPECT_EQ(image->width(), width);
+        EXPECT_EQ(image->height(), height);
+        for (std::uint32_t pixel : image->xrgb_pixels()) {
+            ASSERT_EQ(pixel, 0u);
+        }
+        drawing = platform::start_drawing(platform::image_output(image));
+        drawing->fill_box(0, 0, width, height, white);
+    }
+}
+
 TEST(Image, NothingToDrawOnWithoutAnImage) {
-    EXPECT_FALSE(platform::create_image(0, 384));
-    EXPECT_FALSE(platform::create_image(512, -1));
-    std::optional<platform::Image> none;
-    EXPECT_EQ(platform::image_output(none), nullptr);
-    EXPECT_EQ(platform::image_handle(none), nullptr);
+    std::optional<platform::Image> image;
+    ASSERT_TRUE(platform::create_image(image, 2, 2));
+    EXPECT_FALSE(platform::create_image(image, 0, 384));
+    EXPECT_FALSE(image);  // the old image is gone all the same
+    EXPECT_FALSE(platform::create_image(image, 512, -1));
+    EXPECT_EQ(platform::image_output(image), nullptr);
+    EXPECT_EQ(platform::image_handle(image), nullptr);
     EXPECT_FALSE(platform::start_drawing(nullptr));
 }
 
@@ -52,7 +77,8 @@ TEST(Image, BoxesAreClippedAndOutsidePointsIgnored) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.x << ", " << c.y << ", " << c.width << ", " << c.height);
-        std::optional<platform::Image> image = platform::create_image(6, 5);
+        std::optional<platform::Image> image;
+        platform::create_image(image, 6, 5);
         std::optional<platform::Drawing> drawing =
             platform::start_drawing(platform::image_output(image));
         drawing->fill_box(c.x, c.y, c.width, c.height, mark);
@@ -65,7 +91,8 @@ TEST(Image, BoxesAreClippedAndOutsidePointsIgnored) {
     }
 
     // Points just outside each edge change nothing.
-    std::optional<platform::Image> image = platform::create_image(6, 5);
+    std::optional<platform::Image> image;
+    platform::create_image(image, 6, 5);
     std::optional<platform::Drawing> drawing =
         platform::start_drawing(platform::image_output(image));
     for (auto [x, y] : {std::pair{-1, 0}, {6, 0}, {0, -1}, {0, 5}, {INT_MIN, INT_MAX}}) {
