@@ -38,8 +38,8 @@ void Drawing::fill_box(int x, int y, int width, int height, Colour colour) {
     if (left >= right || top >= bottom) {
         return;
     }
-    // One row is filled word by word, the others are copies of it: the copy is the fast,
-    // vectorised library routine, which halves the cost of clearing a whole picture.
+    // One row is filled word by word and the others are copies of it: the library's vectorised
+    // copy clears a whole picture several times faster than a word-by-word loop.
     std::uint32_t* first = target_->pixels_.get() + top * target_->width_ + left;
     std::fill(first, first + (right - left), xrgb_from_colour(colour));
     std::size_t row_bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
