@@ -4,5 +4,5 @@
 int main(int argc, char** argv) {
     platform::open_console();
     platform::CommandLine command_line(argc, argv);
-    platform::end_program(cellweave::run_cellweave(command_line));
+    return platform::end_program(cellweave::run_cellweave(command_line));
 }

@@ -23,11 +23,12 @@ pthread_t signal_thread;
 bool signal_thread_running = false;
 std::atomic<bool> signal_thread_stopping{false};
 
-// SIGUSR1 is how close_console wakes the signal thread to end it.
+// SIGUSR1 is how close_console wakes the signal thread to end it. SIGCONT still continues a
+// stopped process while it is blocked; the thread only takes note of it.
 sigset_t console_signals() {
     sigset_t set;
     sigemptyset(&set);
-    for (int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGUSR1}) {
+    for (int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGUSR1, SIGCONT}) {
         sigaddset(&set, signal_number);
     }
     return set;
@@ -55,6 +56,10 @@ void* wait_for_signals(void*) {
             if (signal_thread_stopping) {
                 return nullptr;
             }
+            continue;
+        }
+        if (signal_number == SIGCONT) {
+            resume_key_mode();
             continue;
         }
         restore_terminal();
@@ -134,6 +139,10 @@ bool print_text(std::string_view text) {
 }
 
 void pause(int milliseconds) {
+#ifdef ZXKIT_FUZZ_BUILD
+    // The fuzzers run the failure paths thousands of times a second.
+    milliseconds = 0;
+#endif
     if (milliseconds <= 0) {
         return;
     }
@@ -169,11 +178,11 @@ std::string CommandLine::next_parameter() {
     return parameters_[next_++];
 }
 
-void end_program(int status) {
+int end_program(int status) {
     close_all_files();
     free_all_memory();
     close_console();
-    std::exit(status);
+    return status;
 }
 
 }  // namespace platform

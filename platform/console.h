@@ -59,8 +59,9 @@ class CommandLine {
 };
 
 // The program exit: flushes and closes every open file, releases every memory block, restores
-// the terminal, ends the signal thread and ends the process with the given status. Called only
-// from a program's main.
-[[noreturn]] void end_program(int status);
+// the terminal and ends the signal thread. Returns status, for main to return, so that the
+// process ends with it once main's own objects are gone:
+//     return platform::end_program(run_tool(command_line));
+[[nodiscard]] int end_program(int status);
 
 }  // namespace platform

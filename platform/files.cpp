@@ -155,6 +155,11 @@ bool open_file(int number, const std::string& name) {
     return open_entry_with(number, name, O_RDWR | O_CREAT, true);
 }
 
+bool open_existing_file(int number, const std::string& name) {
+    std::lock_guard guard(table_lock);
+    return open_entry_with(number, name, O_RDWR, true);
+}
+
 bool open_file_for_reading(int number, const std::string& name) {
     std::lock_guard guard(table_lock);
     return open_entry_with(number, name, O_RDONLY, true);

@@ -24,6 +24,11 @@ bool create_file(int number, const std::string& name);
 // regular file).
 bool open_file(int number, const std::string& name);
 
+// Opens an existing regular file for reading and writing at position 0 without truncation.
+// Never creates, never blocks on a FIFO. False on failure (missing, read-only, no permission,
+// not a regular file).
+bool open_existing_file(int number, const std::string& name);
+
 // Opens an existing regular file for reading only at position 0. Never creates, never blocks
 // on a FIFO. False on failure (missing, not a regular file, no permission).
 bool open_file_for_reading(int number, const std::string& name);

@@ -4,9 +4,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <mutex>
 
 namespace platform {
 
@@ -16,8 +16,11 @@ constexpr int kNoByte = -1;
 constexpr int kInputEnded = -2;
 constexpr int kSequenceWaitMs = 50;
 
+// The signal thread restores or sets the modes again while the main thread may be changing them.
+std::mutex modes_lock;
 termios saved_modes{};
-std::atomic<bool> modes_changed{false};
+termios key_modes{};
+bool modes_changed = false;
 bool key_mode_checked = false;
 bool input_is_terminal = false;
 bool input_ended = false;
@@ -28,18 +31,16 @@ void enter_key_mode() {
     }
     key_mode_checked = true;
     input_is_terminal = isatty(STDIN_FILENO) != 0;
+    std::lock_guard guard(modes_lock);
     if (!input_is_terminal || tcgetattr(STDIN_FILENO, &saved_modes) != 0) {
         return;
     }
-    termios key_modes = saved_modes;
+    key_modes = saved_modes;
     // Signals stay on: Ctrl+C still ends the program, through the handling that restores us.
     key_modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     key_modes.c_cc[VMIN] = 0;
     key_modes.c_cc[VTIME] = 0;
-    modes_changed = true;
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &key_modes) != 0) {
-        modes_changed = false;
-    }
+    modes_changed = tcsetattr(STDIN_FILENO, TCSANOW, &key_modes) == 0;
 }
 
 // One byte of input within timeout_ms (0: only if already pending).
@@ -80,7 +81,13 @@ void skip_sequence(int introducer) {
         next_byte(kSequenceWaitMs);
         return;
     }
-    for (int byte = next_byte(kSequenceWaitMs); byte >= 0; byte = next_byte(kSequenceWaitMs)) {
+    int byte = next_byte(kSequenceWaitMs);
+    // The Linux console sends F1..F5 as ESC [ [ A..E: this '[' does not end the sequence yet.
+    if (byte == '[') {
+        next_byte(kSequenceWaitMs);
+        return;
+    }
+    for (; byte >= 0; byte = next_byte(kSequenceWaitMs)) {
         if (byte >= 0x40 && byte <= 0x7E) {
             return;
         }
@@ -129,8 +136,17 @@ bool wait_for_console_input() {
 }
 
 void restore_terminal() {
-    if (modes_changed.exchange(false)) {
+    std::lock_guard guard(modes_lock);
+    if (modes_changed) {
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_modes);
+        modes_changed = false;
+    }
+}
+
+void resume_key_mode() {
+    std::lock_guard guard(modes_lock);
+    if (modes_changed) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &key_modes);
     }
 }
 

@@ -22,4 +22,9 @@ bool wait_for_console_input();
 // the signal thread and more than once.
 void restore_terminal();
 
+// For a process that was stopped and is continued (SIGCONT): while read_key's modes are in
+// force, sets them again, since a shell gives the terminal its own modes back when a job
+// stops. Nothing otherwise. Safe to call from the signal thread.
+void resume_key_mode();
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -79,6 +80,21 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
             _exit(127);
         }
         signal(SIGPIPE, SIG_DFL);
+        if (options.file_size_limit >= 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{static_cast<rlim_t>(options.file_size_limit),
+                         static_cast<rlim_t>(options.file_size_limit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.close_standard_input) {
+            close(0);
+        }
+        if (options.close_standard_output) {
+            close(1);
+        }
+        if (options.close_standard_error) {
+            close(2);
+        }
         execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
     }

@@ -13,6 +13,13 @@ struct RunOptions {
     std::vector<std::string> environment;        // extra NAME=value entries
     std::vector<std::string> unset_environment;  // names removed from the environment
     double timeout_seconds = 60;                 // the child is killed after this
+    // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored, so that writes past it fail as on a full
+    // disk; negative: no limit.
+    long long file_size_limit = -1;
+    // Start the child with these standard descriptors closed (as `<&-`, `>&-`, `2>&-`).
+    bool close_standard_input = false;
+    bool close_standard_output = false;
+    bool close_standard_error = false;
 };
 
 // Options that only set the working folder.
