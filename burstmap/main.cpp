@@ -21,7 +21,7 @@ int main() {
         platform::open_window("2DDrawing Example", kPreviewWidth, kPreviewHeight);
     if (!opened.window) {
         platform::print_line("Can't open window: " + opened.failure);
-        platform::end_program(1);
+        return platform::end_program(1);
     }
     std::unique_ptr<platform::Window> window = std::move(opened.window);
 
@@ -44,8 +44,7 @@ int main() {
         pass = drawing ? draw_frame_pass(*drawing, *field, *table, save_screen_file)
                        : FramePass::none_inside;
         if (pass == FramePass::screen_file_written) {
-            platform::close_window(window);
-            platform::end_program(0);
+            return platform::end_program(0);  // the window goes with main's objects
         }
         platform::stop_drawing(drawing);
 
@@ -59,5 +58,5 @@ int main() {
     platform::close_window(window);
 
     // The animation ran out, so screen.bin was not written.
-    platform::end_program(1);
+    return platform::end_program(1);
 }
