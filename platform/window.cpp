@@ -10,6 +10,7 @@ namespace platform {
 
 struct Window::State {
     SDL_Window* window = nullptr;
+    bool shown = false;  // the window shows what the surface holds
 };
 
 Window::Window(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -70,10 +71,60 @@ OpenedWindow open_window(std::string_view caption, int client_width, int client_
     return {std::make_unique<Window>(std::move(state)), {}};
 }
 
+namespace {
+
+// The rows [first, last) in which the picture differs from what the surface holds, copied
+// into it. Successive frames of an animation share most of their rows, and the rows that did
+// not change need not travel to the window system again.
+struct ChangedRows {
+    int first;
+    int last;
+};
+
+ChangedRows copy_changed_rows(SDL_Surface* surface, const Image& image) {
+    const std::uint32_t* source = image.xrgb_pixels().data();
+    auto* target = static_cast<std::uint8_t*>(surface->pixels);
+    const std::size_t row_bytes = static_cast<std::size_t>(image.width()) * 4;
+    auto same = [&](int row) {
+        return std::memcmp(target + static_cast<std::size_t>(row) * surface->pitch,
+                           source + static_cast<std::size_t>(row) * image.width(), row_bytes) == 0;
+    };
+    int first = 0;
+    int last = image.height();
+    while (first < last && same(first)) {
+        ++first;
+    }
+    while (last > first && same(last - 1)) {
+        --last;
+    }
+    for (int row = first; row < last; ++row) {
+        std::memcpy(target + static_cast<std::size_t>(row) * surface->pitch,
+                    source + static_cast<std::size_t>(row) * image.width(), row_bytes);
+    }
+    return {first, last};
+}
+
+}  // namespace
+
 bool create_image_view(Window& window, const Image* image) {
-    SDL_Surface* surface = SDL_GetWindowSurface(window.state().window);
+    Window::State& state = window.state();
+    SDL_Surface* surface = SDL_GetWindowSurface(state.window);
     if (surface == nullptr) {
         return false;
+    }
+    // The usual case: an image that fills the window, in the surface's own pixel layout.
+    if (image != nullptr && image->width() == surface->w && image->height() == surface->h &&
+        surface->format->format == SDL_PIXELFORMAT_RGB888 && !SDL_MUSTLOCK(surface)) {
+        ChangedRows rows = copy_changed_rows(surface, *image);
+        if (state.shown && rows.first == rows.last) {
+            return true;  // the window already shows this very picture
+        }
+        SDL_Rect band{0, rows.first, surface->w, rows.last - rows.first};
+        if (!state.shown) {
+            band = {0, 0, surface->w, surface->h};
+        }
+        state.shown = SDL_UpdateWindowSurfaceRects(state.window, &band, 1) == 0;
+        return state.shown;
     }
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
         return false;
@@ -82,17 +133,9 @@ bool create_image_view(Window& window, const Image* image) {
     int shown_height = image != nullptr ? std::min(image->height(), surface->h) : 0;
     bool copied = true;
     if (shown_width > 0 && shown_height > 0) {
-        const std::uint32_t* source = image->xrgb_pixels().data();
-        int source_pitch = image->width() * 4;
-        if (surface->format->format == SDL_PIXELFORMAT_RGB888 && surface->pitch == source_pitch &&
-            shown_width == image->width()) {
-            std::memcpy(surface->pixels, source,
-                        static_cast<std::size_t>(source_pitch) * shown_height);
-        } else {
-            copied = SDL_ConvertPixels(shown_width, shown_height, SDL_PIXELFORMAT_RGB888, source,
-                                       source_pitch, surface->format->format, surface->pixels,
-                                       surface->pitch) == 0;
-        }
+        copied = SDL_ConvertPixels(shown_width, shown_height, SDL_PIXELFORMAT_RGB888,
+                                   image->xrgb_pixels().data(), image->width() * 4,
+                                   surface->format->format, surface->pixels, surface->pitch) == 0;
     }
     if (SDL_MUSTLOCK(surface)) {
         SDL_UnlockSurface(surface);
@@ -106,17 +149,24 @@ bool create_image_view(Window& window, const Image* image) {
     if (below.h > 0 && below.w > 0) {
         SDL_FillRect(surface, &below, black);
     }
-    return copied && SDL_UpdateWindowSurface(window.state().window) == 0;
+    state.shown = copied && SDL_UpdateWindowSurface(state.window) == 0;
+    return state.shown;
 }
 
-int wait_window_event(Window& /*window*/) {
+int wait_window_event(Window& window) {
     SDL_Event event;
     if (SDL_WaitEvent(&event) == 0) {
         return kCloseRequest;
     }
-    bool close_button =
-        event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE;
-    return close_button || event.type == SDL_QUIT ? kCloseRequest : kOtherEvent;
+    if (event.type != SDL_WINDOWEVENT) {
+        return event.type == SDL_QUIT ? kCloseRequest : kOtherEvent;
+    }
+    if (event.window.event == SDL_WINDOWEVENT_EXPOSED && window.state().shown) {
+        // The window system lost what it showed (the window was covered, say): the surface
+        // still holds the picture, so it is shown again.
+        SDL_UpdateWindowSurface(window.state().window);
+    }
+    return event.window.event == SDL_WINDOWEVENT_CLOSE ? kCloseRequest : kOtherEvent;
 }
 
 void close_window(std::unique_ptr<Window>& window) {

@@ -47,12 +47,14 @@ OpenedWindow open_window(std::string_view caption, int client_width, int client_
 
 // Shows the image in the client area from its top-left corner, pixel for pixel; what the image
 // does not cover is black, and no image (a none handle) shows an empty black view. The picture
-// appears at once, without serving the event queue. False when it could not be shown; the
-// previous picture then stays.
+// appears at once, without serving the event queue; only the rows that differ from the picture
+// shown before are sent to the window system. False when it could not be shown; the previous
+// picture then stays.
 bool create_image_view(Window& window, const Image* image);
 
 // Blocks until the window has an event and returns its code: kCloseRequest or kOtherEvent.
 // Also kCloseRequest when events can no longer be had, since nothing else could end the wait.
+// A window that was uncovered shows its picture again.
 int wait_window_event(Window& window);
 
 // Destroys the window; it disappears from the screen.

@@ -231,12 +231,14 @@ TEST(BurstmapWindow, ShowsTheLastPictureUntilTheWindowIsClosed) {
         }
     }
 
-    // It waits for the user, and keeps showing the picture meanwhile.
+    // It waits for the user, and keeps showing the picture meanwhile, also after the window
+    // was covered for a moment.
+    ASSERT_TRUE(probe.cover_and_uncover(window));
     nap(300);
     EXPECT_TRUE(program.running());
     std::optional<Screenshot> later = probe.capture(window);
     ASSERT_TRUE(later);
-    EXPECT_EQ(later->pixels, expected.pixels);
+    EXPECT_TRUE(later->pixels == expected.pixels) << "the picture was not shown again";
 
     ASSERT_TRUE(probe.request_close(window));
     EXPECT_EQ(program.wait_for_exit(30), 1);

@@ -108,6 +108,25 @@ std::optional<Screenshot> X11Probe::capture(unsigned long window) {
     return shot;
 }
 
+bool X11Probe::cover_and_uncover(unsigned long window) {
+    std::optional<WindowPlace> where = place(window);
+    if (!where) {
+        return false;
+    }
+    Window root = DefaultRootWindow(display_);
+    unsigned long white = WhitePixel(display_, DefaultScreen(display_));
+    Window cover =
+        XCreateSimpleWindow(display_, root, where->x, where->y, static_cast<unsigned>(where->width),
+                            static_cast<unsigned>(where->height), 0, white, white);
+    XMapRaised(display_, cover);
+    XSync(display_, False);
+    timespec nap{0, 100'000'000};
+    nanosleep(&nap, nullptr);
+    XDestroyWindow(display_, cover);
+    XSync(display_, False);
+    return true;
+}
+
 bool X11Probe::request_close(unsigned long window) {
     XEvent event{};
     event.xclient.type = ClientMessage;

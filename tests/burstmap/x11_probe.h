@@ -41,6 +41,10 @@ class X11Probe {
     // The client area's pixels; nothing when they cannot be read (the window is gone).
     std::optional<Screenshot> capture(unsigned long window);
 
+    // Covers the window with another one for a moment and takes it away again, as when the
+    // user drags something across it; the window system then asks the program to repaint.
+    bool cover_and_uncover(unsigned long window);
+
     // Sends WM_DELETE_WINDOW, as a window manager does for the close button.
     bool request_close(unsigned long window);
 
