@@ -277,13 +277,13 @@ TEST(FramePass, AFailedSaveLetsThePassGoOnAndIsNeverRetried) {
 TEST(FramePass, AWholeRunEntersEveryCellOnceWhateverTheSpeeds) {
     struct Case {
         const char* name;
-        int (*speed)(int n);
+        burstmap::RandomInteger speed;
     };
-    static int turn = 0;
+    int turn = 0;
     const Case cases[] = {
         {"slowest", [](int) { return 0; }},
         {"fastest", [](int) { return 127; }},
-        {"mixed", [](int n) { return turn++ * 37 % (n + 1); }},
+        {"mixed", [&turn](int n) { return turn++ * 37 % (n + 1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
