@@ -65,8 +65,8 @@ enum class CellEntry {
 };
 
 // Enters the cell under (x, y), a position inside the screen rectangle (127 < x < 383,
-// 95 < y < 287), unless that cell was entered before. The entry that fills the table hands it
-// to save_screen_file; no later entry is made.
+// 95 < y < 287), unless that cell was entered before; a position outside is ignored. The entry
+// that fills the table hands it to save_screen_file; no later entry is made.
 CellEntry enter_cell(CellOrderTable& table, float x, float y,
                      const ScreenFileSaver& save_screen_file);
 
