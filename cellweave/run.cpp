@@ -65,7 +65,8 @@ int run_cellweave(platform::CommandLine& command_line) {
 
     // Write name.rec
     std::string output_name = name + ".rec";
-    if (!platform::create_file(kFile, output_name)) {
+    // A name.rec that is a link to the screen itself would be emptied with the screen.
+    if (platform::same_file(name, output_name) || !platform::create_file(kFile, output_name)) {
         return fail("Can't create " + output_name);
     }
     // A short write marks the file as failed, so finish_output removes it.
