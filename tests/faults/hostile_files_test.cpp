@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "tests/faults/fault_support.h"
@@ -124,6 +125,45 @@ TEST(HostileFiles, SumsealRepairsAnImageInAReadOnlyFolder) {
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(read_file(folder / "ro/disk.scl"), repaired(image));
     EXPECT_EQ(fs::directory_iterator(folder / "ro")->path().filename(), "disk.scl");
+}
+
+// NAME.rec is a link to the screen itself. Creating the output would empty the screen before a
+// byte of it is written back (and a full disk would then leave nothing of it): the run is refused.
+TEST(HostileFiles, CellweaveNeverWritesOverItsScreen) {
+    const std::string screen = pattern(6912, 16);
+    struct Case {
+        const char* title;
+        std::function<void(const TempFolder&)> link;
+        long long file_size_limit;
+    };
+    const Case cases[] = {
+        {"a hard link",
+         [](const TempFolder& folder) {
+             ASSERT_EQ(link((folder / "pic.scr").c_str(), (folder / "pic.scr.rec").c_str()), 0);
+         },
+         -1},
+        {"a symbolic link",
+         [](const TempFolder& folder) { fs::create_symlink("pic.scr", folder / "pic.scr.rec"); },
+         -1},
+        {"a hard link on a full disk",
+         [](const TempFolder& folder) {
+             ASSERT_EQ(link((folder / "pic.scr").c_str(), (folder / "pic.scr.rec").c_str()), 0);
+         },
+         1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        TempFolder folder;
+        write_file(folder / "pic.scr", screen);
+        c.link(folder);
+        RunOptions options = in_folder(folder.path());
+        options.file_size_limit = c.file_size_limit;
+        RunResult result = test_support::run_program(kCellweave, {"pic.scr"}, options);
+        EXPECT_EQ(result.out, "Loading pic.scr 6912 bytes\r\nCan't create pic.scr.rec\r\n");
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_TRUE(read_file(folder / "pic.scr") == screen) << "the screen was written over";
+        EXPECT_EQ(entries(folder), (std::set<std::string>{"pic.scr", "pic.scr.rec"}));
+    }
 }
 
 // A descriptor closed at start would be handed to the first file the tool opens, and console
