@@ -8,19 +8,19 @@
 #include <set>
 
 #include "burstmap/burstmap.h"
-#include "tests/burstmap/live_process.h"
 #include "tests/burstmap/x11_probe.h"
+#include "tests/support/live_process.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
-using burstmap_test::LaunchOptions;
-using burstmap_test::LiveProcess;
 using burstmap_test::Screenshot;
 using burstmap_test::X11Probe;
-using burstmap_test::XvfbServer;
+using test_support::LiveProcess;
+using test_support::RunOptions;
 using test_support::TempFolder;
+using test_support::XvfbServer;
 
 const std::string kProgram = BURSTMAP_PROGRAM;
 const std::string kCaption = "2DDrawing Example";
@@ -31,21 +31,23 @@ constexpr double kRunOutSeconds = 120;
 // Nothing of the session's own display may reach the program unless a test says so.
 const std::vector<std::string> kNoDisplay = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
 
-LaunchOptions dummy_driver_in(const TempFolder& folder) {
-    return {folder.path(), {"SDL_VIDEODRIVER=dummy"}, kNoDisplay};
+RunOptions dummy_driver_in(const TempFolder& folder) {
+    RunOptions options = test_support::in_folder(folder.path());
+    options.environment = {"SDL_VIDEODRIVER=dummy"};
+    options.unset_environment = kNoDisplay;
+    return options;
 }
 
-LaunchOptions display_in(const TempFolder& folder, const XvfbServer& server) {
+RunOptions display_in(const TempFolder& folder, const XvfbServer& server) {
     // XDG_RUNTIME_DIR keeps a Wayland probe from complaining on standard error.
-    return {folder.path(),
-            {"DISPLAY=" + server.display(), "XDG_RUNTIME_DIR=" + folder.path()},
-            kNoDisplay};
+    RunOptions options = test_support::in_folder(folder.path());
+    options.environment = {"DISPLAY=" + server.display(), "XDG_RUNTIME_DIR=" + folder.path()};
+    options.unset_environment = kNoDisplay;
+    return options;
 }
 
 test_support::RunResult run_under_dummy_driver(const TempFolder& folder) {
-    test_support::RunOptions options = test_support::in_folder(folder.path());
-    options.environment = {"SDL_VIDEODRIVER=dummy"};
-    options.unset_environment = kNoDisplay;
+    RunOptions options = dummy_driver_in(folder);
     options.timeout_seconds = kRunOutSeconds;
     return test_support::run_program(kProgram, {}, options);
 }
