@@ -11,15 +11,14 @@
 #include <functional>
 #include <set>
 
-#include "tests/burstmap/live_process.h"
 #include "tests/faults/fault_support.h"
+#include "tests/support/live_process.h"
 
 namespace fault_test {
 namespace {
 
 namespace fs = std::filesystem;
-using burstmap_test::LaunchOptions;
-using burstmap_test::LiveProcess;
+using test_support::LiveProcess;
 using test_support::read_file;
 using test_support::TempFolder;
 using test_support::write_file;
@@ -45,7 +44,10 @@ struct FailedRun {
 
 FailedRun run_until_closed(const std::string& folder, const std::string& program,
                            const std::vector<std::string>& arguments, const std::string& line) {
-    LiveProcess burstmap(program, arguments, {folder, {"SDL_VIDEODRIVER=dummy"}, kNoDisplay});
+    test_support::RunOptions options = in_folder(folder);
+    options.environment = {"SDL_VIDEODRIVER=dummy"};
+    options.unset_environment = kNoDisplay;
+    LiveProcess burstmap(program, arguments, options);
     EXPECT_TRUE(burstmap.started());
     EXPECT_TRUE(burstmap.wait_for_output(line, kRunOutSeconds)) << burstmap.out();
     // Made during the animation, the close request waits in the queue for its end.

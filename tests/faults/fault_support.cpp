@@ -19,15 +19,6 @@ test_support::RunOptions in_folder(const std::string& folder) {
     return options;
 }
 
-test_support::RunResult run_as_nobody(const std::string& program,
-                                      const std::vector<std::string>& arguments,
-                                      const test_support::RunOptions& options) {
-    std::vector<std::string> wrapped = {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                        program};
-    wrapped.insert(wrapped.end(), arguments.begin(), arguments.end());
-    return test_support::run_program("/usr/bin/setpriv", wrapped, options);
-}
-
 namespace {
 
 std::string little_endian_sum(const std::string& bytes) {

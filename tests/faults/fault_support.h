@@ -30,11 +30,6 @@ inline const std::string kSumseal = SUMSEAL_PROGRAM;
 // Options for a run in the folder that must end within 30 seconds.
 test_support::RunOptions in_folder(const std::string& folder);
 
-// The program run as user and group 65534, whom file modes apply to (the tests run as root).
-test_support::RunResult run_as_nobody(const std::string& program,
-                                      const std::vector<std::string>& arguments,
-                                      const test_support::RunOptions& options);
-
 // A screen-sized file (6912 bytes) whose last four bytes are the sum of the others, so that
 // cellweave and blockbind take it and sumseal finds it valid and leaves it alone.
 std::string valid_screen_image();

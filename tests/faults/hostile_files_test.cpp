@@ -120,7 +120,8 @@ TEST(HostileFiles, SumsealRepairsAnImageInAReadOnlyFolder) {
     write_file(folder / "ro/disk.scl", image);
     ASSERT_EQ(chmod((folder / "ro/disk.scl").c_str(), 0666), 0);
     ASSERT_EQ(chmod((folder / "ro").c_str(), 0555), 0);
-    RunResult result = run_as_nobody(kSumseal, {"ro/disk.scl"}, in_folder(folder.path()));
+    RunResult result =
+        test_support::run_as_nobody(kSumseal, {"ro/disk.scl"}, in_folder(folder.path()));
     EXPECT_EQ(result.out, "Fixing...\r\ndone! press any key.\r\n");
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(read_file(folder / "ro/disk.scl"), repaired(image));
