@@ -1,49 +1,90 @@
 #!/usr/bin/env bash
-# Times each console tool as a whole process against its physical floor, in the same run:
+# Times each console tool as a whole process against its physical floor, both in the same
+# hyperfine run, and prints the medians and the ratio tool / floor as a Markdown table:
 #   sumseal on a 64 MiB image          vs  cat IMAGE > /dev/null (page cache warm)
 #   blockbind joining 2,000 inputs     vs  cat of the same inputs into one file
 #   cellweave on a 6,912-byte screen   vs  cp of the same file
-#   start-up: each tool on its usual small input vs cp of the same file
-# Prints the median of each and the ratio tool / floor. Usage: bench/whole_process.sh [build dir]
+#   start-up: blockbind and sumseal on their usual small input vs cp of the same file
+# and blockbind's peak memory for 2 and for 2,000 inputs (flat: one input held at a time).
+# With burstmap's benchmark built, it then runs it under Xvfb and the dummy video driver
+# (bench/run_burstmap_bench.sh) and prints the frame pass against its floor.
+#
+# Usage: bench/whole_process.sh [build folder]   (default build/, from scripts/build.sh)
+# RUNS sets hyperfine's runs per command (default 30); BURSTMAP=0 leaves burstmap out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 runs=${RUNS:-30}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
 
 cellweave=$build/cellweave/cellweave
 blockbind=$build/blockbind/blockbind
 sumseal=$build/sumseal/sumseal
+make_samples=$build/samples/make_samples
+for program in "$cellweave" "$blockbind" "$sumseal" "$make_samples"; do
+  [ -x "$program" ] || { echo "whole_process: $program is missing; build first" >&2; exit 1; }
+done
+command -v hyperfine >/dev/null || { echo "whole_process: hyperfine is missing" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
 
 # Inputs: a screen, 2,000 inputs of 6,912 bytes, a 64 MiB image with a valid trailer, a small one.
-"$build/samples/make_samples" .
-mkdir inputs
+"$make_samples" . >/dev/null
+mkdir inputs copies
 for i in $(seq -w 1 2000); do cp loading.scr "inputs/in$i.scr"; done
-head -c $((64 * 1024 * 1024)) /dev/urandom > big.scl
-"$sumseal" big.scl </dev/null >/dev/null || true    # appends the right trailer once
-"$sumseal" game.scl </dev/null >/dev/null || true
+head -c $((64 * 1024 * 1024)) /dev/urandom >big.scl
+# The first run appends the right trailer, so that every timed run checks and finds it equal.
+"$sumseal" big.scl </dev/null >/dev/null
+"$sumseal" game.scl </dev/null >/dev/null
+"$sumseal" big.scl </dev/null | grep -q "Checksums equal" || { echo "sumseal: no trailer" >&2; exit 1; }
 
-median() {  # name of a hyperfine JSON export, index of the command -> median in ms
-  python3 -c "import json,sys; print('%.3f' % (json.load(open(sys.argv[1]))['results'][int(sys.argv[2])]['median']*1000))" "$1" "$2"
-}
+echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores," \
+  "$(free -g | awk '/^Mem:/ {print $2}') GiB, Linux $(uname -r); $(hyperfine --version)," \
+  "$runs runs per command, medians"
+echo
+echo "| case | tool | floor | tool / floor | goal |"
+echo "|---|---|---|---|---|"
 
+# Runs tool and floor in one hyperfine run (alternating is not offered, so the floor goes
+# second, after the tool has warmed the page cache for both) and prints a table row.
+# -N runs a command without a shell; a case that needs a redirection runs both sides in sh.
 compare() {  # label, tool command, floor command
   local label=$1 tool=$2 floor=$3
-  hyperfine -N --warmup 3 --runs "$runs" --export-json "$work/result.json" "$tool" "$floor" >/dev/null
-  local t f
-  t=$(median "$work/result.json" 0)
-  f=$(median "$work/result.json" 1)
-  printf '| %s | %s ms | %s ms | %s |\n' "$label" "$t" "$f" \
-    "$(python3 -c "print('%.2f' % ($t / $f))")"
+  hyperfine -N --style none --warmup 3 --runs "$runs" --export-csv "$work/result.csv" \
+    -n tool "$tool" -n floor "$floor" >/dev/null
+  # Columns: command,mean,stddev,median,user,system,min,max (seconds); names have no commas.
+  awk -F, -v label="$label" '
+    $1 == "tool" { tool = $4 }
+    $1 == "floor" { floor = $4 }
+    END {
+      ratio = tool / floor
+      printf "| %s | %.2f ms | %.2f ms | %.2f | %s |\n", label, tool * 1000, floor * 1000, ratio,
+        ratio <= 1.5 ? "<= 1.5, met" : "<= 1.5, MISSED"
+    }' "$work/result.csv"
 }
 
-echo "| case | tool (median) | floor (median) | ratio |"
-echo "|---|---|---|---|"
-compare "sumseal, 64 MiB image vs cat" "$sumseal big.scl" "cat big.scl"
-compare "blockbind, 2,000 x 6,912 bytes vs cat" \
-  "$blockbind joined.tap $(echo inputs/*)" "bash -c 'cat inputs/* > joined.cat'"
-compare "cellweave, 6,912-byte screen vs cp" "$cellweave loading.scr" "cp loading.scr copy.scr"
-compare "start-up: blockbind, one input vs cp" "$blockbind one.tap loading.scr" "cp loading.scr copy.scr"
-compare "start-up: sumseal, small image vs cp" "$sumseal game.scl" "cp game.scl copy.scl"
+compare "sumseal, 64 MiB image vs cat IMAGE > /dev/null" "$sumseal big.scl" "cat big.scl"
+compare "blockbind, 2,000 inputs of 6,912 bytes vs cat of them into one file" \
+  "sh -c 'exec $blockbind joined.tap inputs/* >/dev/null'" \
+  "sh -c 'exec cat inputs/* >joined.cat'"
+compare "cellweave, 6,912-byte screen vs cp (also its start-up)" \
+  "$cellweave loading.scr" "cp loading.scr copies/loading.scr"
+compare "start-up: blockbind, one 6,912-byte input vs cp" \
+  "$blockbind one.tap loading.scr" "cp loading.scr copies/loading.scr"
+compare "start-up: sumseal, 6,935-byte image vs cp" "$sumseal game.scl" "cp game.scl copies/game.scl"
+
+# Peak resident memory of blockbind, in KiB: the same for 2 inputs as for 2,000.
+peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
+few=$(peak_kib "$blockbind" few.tap inputs/in0001.scr inputs/in0002.scr)
+many=$(peak_kib sh -c "exec $blockbind many.tap inputs/*")
+echo
+echo "blockbind peak memory: $few KiB for 2 inputs, $many KiB for 2,000 inputs."
+
+# burstmap: a frame pass against clearing and showing an image, frames per second, the run-out.
+bench=$build/bench/burstmap_bench
+if [ "${BURSTMAP:-1}" != 0 ] && [ -x "$bench" ] && [ -x "$root/bench/run_burstmap_bench.sh" ]; then
+  echo
+  echo "burstmap (bench/run_burstmap_bench.sh):"
+  "$root/bench/run_burstmap_bench.sh" "$build" 2>&1
+fi
