@@ -24,6 +24,7 @@ struct OpenFile {
     bool regular = false;
     dev_t device = 0;
     ino_t inode = 0;
+    std::int64_t opened_length = 0;
     std::string name;
     // A write or flush failed; the file's content is no longer what the program wrote.
     bool failed = false;
@@ -125,6 +126,7 @@ bool open_entry_with(int number, const std::string& name, int flags, bool must_b
     file.regular = S_ISREG(status.st_mode);
     file.device = status.st_dev;
     file.inode = status.st_ino;
+    file.opened_length = status.st_size;
     file.name = name;
     // Not zero-filled: only bytes read or written are ever taken from it, and clearing 64 KiB
     // at each open was most of blockbind's work on many small inputs.
@@ -361,6 +363,29 @@ bool same_file(const std::string& first, const std::string& second) {
         return false;
     }
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::optional<FileIdentity> file_identity(const std::string& name) {
+    struct stat status {};
+    if (name.empty() || ::stat(name.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+std::optional<FileIdentity> open_file_identity(int number) {
+    std::lock_guard guard(table_lock);
+    OpenFile* file = open_entry(number);
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    return FileIdentity{file->device, file->inode};
+}
+
+std::int64_t opened_length(int number) {
+    std::lock_guard guard(table_lock);
+    OpenFile* file = open_entry(number);
+    return file == nullptr ? -1 : file->opened_length;
 }
 
 void flush_all_files_for_exit() {
