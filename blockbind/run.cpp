@@ -1,5 +1,6 @@
 #include "blockbind/run.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,18 +17,23 @@ constexpr int kOutput = 0;
 constexpr int kInput = 1;
 constexpr int kFailurePause = 1000;
 
+// The output's identity, taken once for all the inputs of a pass: nothing while the output
+// does not exist.
+using OutputIdentity = std::optional<platform::FileIdentity>;
+
 // What the file system says about the input now. When the input can be joined it is left open
 // for reading under kInput; otherwise nothing is left open under kInput.
-InputFacts examine_input(const std::string& name, const std::string& output_name) {
+InputFacts examine_input(const std::string& name, const std::string& output_name,
+                         const OutputIdentity& output) {
     InputFacts facts;
     // The output by any name (links included) once it exists; before that, by its very name.
-    facts.is_output = name == output_name || platform::same_file(name, output_name);
+    facts.is_output = name == output_name || (output && platform::file_identity(name) == output);
     if (facts.is_output) {
         return facts;
     }
     facts.readable = platform::open_file_for_reading(kInput, name);
     // The length of the opened file is the one that is read; the name alone tells why not.
-    facts.size = facts.readable ? platform::file_length(kInput) : platform::file_size(name);
+    facts.size = facts.readable ? platform::opened_length(kInput) : platform::file_size(name);
     if (input_fault(name, facts)) {
         platform::close_file(kInput);
     }
@@ -68,8 +74,9 @@ int run_blockbind(platform::CommandLine& command_line) {
     }
 
     // Check the inputs, so that a refused run leaves an existing output as it was
+    const OutputIdentity existing_output = platform::file_identity(output_name);
     for (const std::string& name : input_names) {
-        InputFacts facts = examine_input(name, output_name);
+        InputFacts facts = examine_input(name, output_name, existing_output);
         platform::close_file(kInput);
         if (auto fault = input_fault(name, facts)) {
             return fail(*fault);
@@ -86,9 +93,10 @@ int run_blockbind(platform::CommandLine& command_line) {
     };
 
     // Join the inputs, one block each, holding one input at a time
+    const OutputIdentity created_output = platform::open_file_identity(kOutput);
     for (const std::string& name : input_names) {
         // Read the input; it may have changed since it was checked
-        InputFacts facts = examine_input(name, output_name);
+        InputFacts facts = examine_input(name, output_name, created_output);
         if (auto fault = input_fault(name, facts)) {
             return fail_after_creation(*fault);
         }
