@@ -6,8 +6,8 @@
 #   cellweave on a 6,912-byte screen   vs  cp of the same file
 #   start-up: blockbind and sumseal on their usual small input vs cp of the same file
 # and blockbind's peak memory for 2 and for 2,000 inputs (flat: one input held at a time).
-# With burstmap's benchmark built, it then runs it under Xvfb and the dummy video driver
-# (bench/run_burstmap_bench.sh) and prints the frame pass against its floor.
+# With burstmap's benchmark built, it then runs it under Xvfb and the dummy video driver and
+# prints a frame pass against its floor, frames per second and the whole run-out.
 #
 # Usage: bench/whole_process.sh [build folder]   (default build/, from scripts/build.sh)
 # RUNS sets hyperfine's runs per command (default 30); BURSTMAP=0 leaves burstmap out.
@@ -23,7 +23,9 @@ make_samples=$build/samples/make_samples
 for program in "$cellweave" "$blockbind" "$sumseal" "$make_samples"; do
   [ -x "$program" ] || { echo "whole_process: $program is missing; build first" >&2; exit 1; }
 done
-command -v hyperfine >/dev/null || { echo "whole_process: hyperfine is missing" >&2; exit 1; }
+for tool in hyperfine jq; do
+  command -v $tool >/dev/null || { echo "whole_process: $tool is missing (scripts/setup.sh)" >&2; exit 1; }
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -52,7 +54,8 @@ echo "|---|---|---|---|---|"
 compare() {  # label, tool command, floor command
   local label=$1 tool=$2 floor=$3
   hyperfine -N --style none --warmup 3 --runs "$runs" --export-csv "$work/result.csv" \
-    -n tool "$tool" -n floor "$floor" >/dev/null
+    -n tool "$tool" -n floor "$floor" >/dev/null 2>"$work/hyperfine.err" ||
+    { cat "$work/hyperfine.err" >&2; return 1; }
   # Columns: command,mean,stddev,median,user,system,min,max (seconds); names have no commas.
   awk -F, -v label="$label" '
     $1 == "tool" { tool = $4 }
@@ -81,10 +84,40 @@ many=$(peak_kib sh -c "exec $blockbind many.tap inputs/*")
 echo
 echo "blockbind peak memory: $few KiB for 2 inputs, $many KiB for 2,000 inputs."
 
-# burstmap: a frame pass against clearing and showing an image, frames per second, the run-out.
+# burstmap: its Google Benchmark (bench/burstmap_bench.cpp, also run by run_burstmap_bench.sh)
+# under Xvfb and under the dummy driver, medians of 3 repetitions: a frame pass drawn and shown
+# against clearing a 512 x 384 image and showing it, measured in the same process.
 bench=$build/bench/burstmap_bench
-if [ "${BURSTMAP:-1}" != 0 ] && [ -x "$bench" ] && [ -x "$root/bench/run_burstmap_bench.sh" ]; then
-  echo
-  echo "burstmap (bench/run_burstmap_bench.sh):"
-  "$root/bench/run_burstmap_bench.sh" "$build" 2>&1
+if [ "${BURSTMAP:-1}" = 0 ]; then
+  exit 0
 fi
+if [ ! -x "$bench" ]; then
+  echo
+  echo "burstmap: $bench is not built; its rows are left out."
+  exit 0
+fi
+burstmap_run() {  # label, then the command that runs the benchmark
+  local label=$1
+  shift
+  "$@" "$bench" --benchmark_format=json --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true >"$work/burstmap.json" 2>"$work/burstmap.err" ||
+    { cat "$work/burstmap.err" >&2; return 1; }
+  jq -r --arg what "$label" '
+    def median(name): [.benchmarks[] | select(.run_name | startswith(name))
+                       | select(.aggregate_name == "median")][0];
+    median("BM_FramePassShown") as $pass | median("BM_FloorClearAndShow") as $floor
+    | median("BM_WholeRunOut") as $runout
+    | ($pass.real_time / $floor.real_time) as $ratio
+    | "| \($what) | \($pass.real_time * 100 | round / 100) us | "
+      + "\($floor.real_time * 100 | round / 100) us | \($ratio * 100 | round / 100) | "
+      + "<= 1.5, \(if $ratio <= 1.5 then "met" else "MISSED" end) | "
+      + "\($pass.frames_per_second | round) | \(median("BM_FramePassDrawing").frames_per_second | round) | "
+      + "\($runout.real_time | round) ms (\($runout.frames_per_run | round) passes) |"
+  ' "$work/burstmap.json"
+}
+echo
+echo "| burstmap under | frame pass | clear and show (floor) | ratio | goal | frames/s shown | frames/s drawn alone | whole run-out |"
+echo "|---|---|---|---|---|---|---|---|"
+burstmap_run "Xvfb" env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER \
+  xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp"
+burstmap_run "dummy driver" env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=dummy

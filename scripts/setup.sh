@@ -11,7 +11,7 @@ packages=(
   xvfb x11-utils xdotool libx11-dev imagemagick  # burstmap in a real X window
   util-linux              # setpriv, for the permission cases
   valgrind                # memory checks of the console tools
-  libbenchmark-dev hyperfine time  # bench/: inner loops, whole processes, peak memory
+  libbenchmark-dev hyperfine time jq  # bench/: inner loops, whole processes, peak memory
 )
 
 missing=()
