@@ -28,6 +28,8 @@ struct OpenFile {
     std::string name;
     // A write or flush failed; the file's content is no longer what the program wrote.
     bool failed = false;
+    // Still in the non-blocking mode it was opened in (see descriptor_for_io).
+    bool nonblocking = false;
     std::unique_ptr<std::uint8_t[]> buffer;
     // Bytes read ahead and not yet handed out are buffer[read_pos, read_end); bytes written
     // and not yet flushed are buffer[0, write_length). Only one of the two is ever in use.
@@ -63,9 +65,22 @@ bool write_all(int fd, const std::uint8_t* data, std::size_t count) {
     return true;
 }
 
+// The descriptor, in blocking mode, for a read or a write. Files are opened without blocking,
+// so that a FIFO without a writer cannot hold the open; the first read or write sets the usual
+// blocking mode, so that a file opened only to be checked costs no more than its open.
+int descriptor_for_io(OpenFile& file) {
+    if (file.nonblocking) {
+        // None of O_APPEND, O_DIRECT and O_NOATIME is ever asked for, so the status flags can
+        // be set whole, without reading them first.
+        fcntl(file.fd, F_SETFL, 0);
+        file.nonblocking = false;
+    }
+    return file.fd;
+}
+
 bool flush_writes(OpenFile& file) {
     if (file.write_length > 0) {
-        if (!write_all(file.fd, file.buffer.get(), file.write_length)) {
+        if (!write_all(descriptor_for_io(file), file.buffer.get(), file.write_length)) {
             file.failed = true;
         }
         file.write_length = 0;
@@ -116,11 +131,9 @@ bool open_entry_with(int number, const std::string& name, int flags, bool must_b
         ::close(fd);
         return false;
     }
-    // Reads and writes block as usual from here on. None of O_APPEND, O_DIRECT and O_NOATIME
-    // is ever asked for, so the status flags can be set whole, without reading them first.
-    fcntl(fd, F_SETFL, 0);
     OpenFile& file = table[number];
     file.fd = fd;
+    file.nonblocking = true;
     file.writable = (flags & O_ACCMODE) != O_RDONLY;
     file.replaced = (flags & O_TRUNC) != 0;
     file.regular = S_ISREG(status.st_mode);
@@ -203,13 +216,13 @@ std::int64_t read_data(int number, void* memory, std::int64_t count) {
         std::size_t wanted = static_cast<std::size_t>(count - moved);
         if (wanted >= kBufferSize) {
             // Large reads go straight to the caller's memory.
-            ssize_t got = read_some(file->fd, target + moved, wanted);
+            ssize_t got = read_some(descriptor_for_io(*file), target + moved, wanted);
             if (got <= 0) {
                 break;
             }
             moved += got;
         } else {
-            ssize_t got = read_some(file->fd, file->buffer.get(), kBufferSize);
+            ssize_t got = read_some(descriptor_for_io(*file), file->buffer.get(), kBufferSize);
             if (got <= 0) {
                 break;
             }
@@ -233,7 +246,7 @@ std::int64_t write_data(int number, const void* memory, std::int64_t count) {
         return 0;
     }
     if (length >= kBufferSize) {
-        if (!write_all(file->fd, source, length)) {
+        if (!write_all(descriptor_for_io(*file), source, length)) {
             file->failed = true;
             return 0;
         }
