@@ -34,8 +34,8 @@ TEST(AddToSum, TakesBytesUnsignedAndWrapsModulo2To32) {
     }
 }
 
-// The sum is taken eight bytes at a time in narrow lanes: runs of 255s fill the lanes fastest,
-// and lengths and start addresses that are no multiple of eight leave bytes over at the end.
+// The sum is taken many bytes at a time: runs of 255s give the largest partial sums, and lengths
+// and start addresses that are no multiple of 16 leave bytes over at the end.
 // The bytes around the summed range are 0xAA, so that a byte read outside it shows.
 TEST(AddToSum, WholeBuffersGiveTheByteSumAtAnyLengthAndStartAddress) {
     enum class Fill { all_ff, ramp };  // ramp: byte i is (7i + 3) mod 256
