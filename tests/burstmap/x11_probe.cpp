@@ -4,15 +4,11 @@
 #include <X11/Xutil.h>
 #include <time.h>
 
+#include "tests/support/process.h"
+
 namespace burstmap_test {
 
 namespace {
-
-double now_seconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // A window that vanished while it was looked at must not end the test through Xlib's default
 // handler, which exits the process.
@@ -61,10 +57,10 @@ X11Probe::~X11Probe() {
 }
 
 unsigned long X11Probe::find_window(const std::string& caption, double timeout_seconds) {
-    double deadline = now_seconds() + timeout_seconds;
+    double deadline = test_support::monotonic_seconds() + timeout_seconds;
     while (display_ != nullptr) {
         Window found = search(display_, DefaultRootWindow(display_), caption);
-        if (found != 0 || now_seconds() > deadline) {
+        if (found != 0 || test_support::monotonic_seconds() > deadline) {
             return found;
         }
         timespec nap{0, 20'000'000};

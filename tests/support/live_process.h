@@ -8,19 +8,15 @@
 #include <string>
 #include <vector>
 
-namespace burstmap_test {
+#include "tests/support/process.h"
 
-struct LaunchOptions {
-    std::string working_folder;                  // empty: the test's own
-    std::vector<std::string> environment;        // extra NAME=value entries
-    std::vector<std::string> unset_environment;  // names removed from the environment
-};
+namespace test_support {
 
 class LiveProcess {
   public:
-    // Starts the program with standard input on /dev/null and its output on pipes.
+    // Starts the program as start_child does.
     LiveProcess(const std::string& program, const std::vector<std::string>& arguments,
-                const LaunchOptions& options = {});
+                const RunOptions& options = {});
     // Kills the program if it still runs.
     ~LiveProcess();
     LiveProcess(const LiveProcess&) = delete;
@@ -74,4 +70,4 @@ class XvfbServer {
     std::string display_;
 };
 
-}  // namespace burstmap_test
+}  // namespace test_support

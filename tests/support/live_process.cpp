@@ -1,4 +1,4 @@
-#include "tests/burstmap/live_process.h"
+#include "tests/support/live_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,88 +10,14 @@
 #include <algorithm>
 #include <cerrno>
 
-extern char** environ;
-
-namespace burstmap_test {
-
-namespace {
-
-double now_seconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-std::string name_of(const std::string& entry) {
-    return entry.substr(0, entry.find('='));
-}
-
-std::vector<std::string> child_environment(const LaunchOptions& options) {
-    std::vector<std::string> result;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        std::string name = name_of(*entry);
-        bool dropped = false;
-        for (const auto& unset : options.unset_environment) {
-            dropped = dropped || unset == name;
-        }
-        for (const auto& extra : options.environment) {
-            dropped = dropped || name_of(extra) == name;
-        }
-        if (!dropped) {
-            result.push_back(*entry);
-        }
-    }
-    result.insert(result.end(), options.environment.begin(), options.environment.end());
-    return result;
-}
-
-}  // namespace
+namespace test_support {
 
 LiveProcess::LiveProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const LaunchOptions& options) {
-    int out_pipe[2], err_pipe[2];
-    if (pipe2(out_pipe, O_CLOEXEC) != 0) {
-        return;
-    }
-    if (pipe2(err_pipe, O_CLOEXEC) != 0) {
-        close(out_pipe[0]);
-        close(out_pipe[1]);
-        return;
-    }
-    std::vector<std::string> environment = child_environment(options);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-
-    pid_ = fork();
-    if (pid_ == 0) {
-        int null_fd = open("/dev/null", O_RDONLY);
-        dup2(null_fd, 0);
-        dup2(out_pipe[1], 1);
-        dup2(err_pipe[1], 2);
-        if (!options.working_folder.empty() && chdir(options.working_folder.c_str()) != 0) {
-            _exit(127);
-        }
-        signal(SIGPIPE, SIG_DFL);
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
-    }
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    out_fd_ = out_pipe[0];
-    err_fd_ = err_pipe[0];
-    if (pid_ < 0) {
-        close(out_fd_);
-        close(err_fd_);
-        out_fd_ = err_fd_ = -1;
-    }
+                         const RunOptions& options) {
+    StartedChild started = start_child(program, arguments, options);
+    pid_ = started.pid;
+    out_fd_ = started.out_fd;
+    err_fd_ = started.err_fd;
 }
 
 LiveProcess::~LiveProcess() {
@@ -133,9 +59,9 @@ bool LiveProcess::read_some(double timeout_seconds) {
 }
 
 bool LiveProcess::wait_for_output(const std::string& text, double timeout_seconds) {
-    double deadline = now_seconds() + timeout_seconds;
+    double deadline = monotonic_seconds() + timeout_seconds;
     while (out_.find(text) == std::string::npos) {
-        double left = deadline - now_seconds();
+        double left = deadline - monotonic_seconds();
         if (left <= 0 || !read_some(left)) {
             return out_.find(text) != std::string::npos;
         }
@@ -171,9 +97,9 @@ void LiveProcess::send_signal(int signal_number) {
 }
 
 std::optional<int> LiveProcess::wait_for_exit(double timeout_seconds) {
-    double deadline = now_seconds() + timeout_seconds;
+    double deadline = monotonic_seconds() + timeout_seconds;
     while (running()) {
-        double left = deadline - now_seconds();
+        double left = deadline - monotonic_seconds();
         if (left <= 0) {
             kill(pid_, SIGKILL);
             reap(true);
@@ -188,8 +114,8 @@ std::optional<int> LiveProcess::wait_for_exit(double timeout_seconds) {
         }
     }
     // What the program wrote last; bounded, in case a child of it still holds the pipes.
-    double drain_deadline = now_seconds() + 1;
-    while (now_seconds() < drain_deadline && read_some(0.01)) {
+    double drain_deadline = monotonic_seconds() + 1;
+    while (monotonic_seconds() < drain_deadline && read_some(0.01)) {
     }
     return exit_status_;
 }
@@ -209,4 +135,4 @@ XvfbServer::~XvfbServer() {
     server_.wait_for_exit(10);
 }
 
-}  // namespace burstmap_test
+}  // namespace test_support
