@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times each console tool as a whole process against its physical floor, both in the same
-# hyperfine run, and prints the medians and the ratio tool / floor as a Markdown table:
+# hyperfine runs, and prints the medians and the ratio tool / floor as a Markdown table:
 #   sumseal on a 64 MiB image          vs  cat IMAGE > /dev/null (page cache warm)
 #   blockbind joining 2,000 inputs     vs  cat of the same inputs into one file
 #   cellweave on a 6,912-byte screen   vs  cp of the same file
@@ -10,11 +10,13 @@
 # prints a frame pass against its floor, frames per second and the whole run-out.
 #
 # Usage: bench/whole_process.sh [build folder]   (default build/, from scripts/build.sh)
-# RUNS sets hyperfine's runs per command (default 30); BURSTMAP=0 leaves burstmap out.
+# ROUNDS hyperfine runs per case (default 5) of RUNS runs per command each (default 10);
+# BURSTMAP=0 leaves burstmap out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
-runs=${RUNS:-30}
+runs=${RUNS:-10}
+rounds=${ROUNDS:-5}
 
 cellweave=$build/cellweave/cellweave
 blockbind=$build/blockbind/blockbind
@@ -43,31 +45,40 @@ head -c $((64 * 1024 * 1024)) /dev/urandom >big.scl
 
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores," \
   "$(free -g | awk '/^Mem:/ {print $2}') GiB, Linux $(uname -r); $(hyperfine --version)," \
-  "$runs runs per command, medians"
+  "medians of $rounds rounds of $runs runs per command"
 echo
-echo "| case | tool | floor | tool / floor | goal | CPU time, tool / floor |"
+echo "| case | tool | floor | tool / floor (median of the rounds) | goal | CPU time, tool / floor |"
 echo "|---|---|---|---|---|---|"
 
-# Runs tool and floor in one hyperfine run (alternating is not offered, so the floor goes
-# second, after the tool has warmed the page cache for both) and prints a table row.
-# -N runs a command without a shell; a case that needs a redirection runs both sides in sh.
+# Runs tool and floor in the same hyperfine run, ROUNDS times, the floor first in every other
+# round, so that a change of load on the machine during a run weighs on both sides; prints a
+# table row of the medians over the rounds: the wall-clock medians of each side, the ratio of
+# each round, and the CPU time (user + system, means) of each side. The goal is on the
+# wall-clock ratio. -N runs a command without a shell; a case that needs a redirection runs
+# both sides in sh.
 compare() {  # label, tool command, floor command
-  local label=$1 tool=$2 floor=$3
-  hyperfine -N --style none --warmup 3 --runs "$runs" --export-csv "$work/result.csv" \
-    -n tool "$tool" -n floor "$floor" >/dev/null 2>"$work/hyperfine.err" ||
-    { cat "$work/hyperfine.err" >&2; return 1; }
-  # Columns: command,mean,stddev,median,user,system,min,max (seconds); names have no commas.
-  # The goal is on the wall-clock medians; the CPU time (user + system, means) is shown too,
-  # since on a busy machine a process waits for a processor as well.
-  awk -F, -v label="$label" '
-    $1 == "tool" { tool = $4; tool_cpu = $5 + $6 }
-    $1 == "floor" { floor = $4; floor_cpu = $5 + $6 }
-    END {
-      ratio = tool / floor
-      printf "| %s | %.2f ms | %.2f ms | %.2f | %s | %.1f / %.1f ms (%.2f) |\n", label, tool * 1000,
-        floor * 1000, ratio, ratio <= 1.5 ? "<= 1.5, met" : "<= 1.5, MISSED", tool_cpu * 1000,
-        floor_cpu * 1000, tool_cpu / floor_cpu
-    }' "$work/result.csv"
+  local label=$1 tool=$2 floor=$3 round
+  : >"$work/rounds.csv"
+  for round in $(seq 1 "$rounds"); do
+    local order=(-n tool "$tool" -n floor "$floor")
+    [ $((round % 2)) = 0 ] && order=(-n floor "$floor" -n tool "$tool")
+    hyperfine -N --style none --warmup 3 --runs "$runs" --export-csv "$work/result.csv" \
+      "${order[@]}" >/dev/null 2>"$work/hyperfine.err" ||
+      { cat "$work/hyperfine.err" >&2; return 1; }
+    # Columns: command,mean,stddev,median,user,system,min,max (seconds); no name has a comma.
+    awk -F, '$1 == "tool" { t = $4; tc = $5 + $6 } $1 == "floor" { f = $4; fc = $5 + $6 }
+             END { print t, f, t / f, tc, fc, tc / fc }' "$work/result.csv" >>"$work/rounds.csv"
+  done
+  local column values=()
+  for column in 1 2 3 4 5 6; do
+    values+=("$(awk -v c="$column" '{ print $c }' "$work/rounds.csv" | sort -g |
+      awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')")
+  done
+  awk -v label="$label" -v t="${values[0]}" -v f="${values[1]}" -v r="${values[2]}" \
+    -v tc="${values[3]}" -v fc="${values[4]}" -v rc="${values[5]}" 'BEGIN {
+      printf "| %s | %.2f ms | %.2f ms | %.2f | %s | %.1f / %.1f ms (%.2f) |\n", label, t * 1000,
+        f * 1000, r, r <= 1.5 ? "<= 1.5, met" : "<= 1.5, MISSED", tc * 1000, fc * 1000, rc
+    }'
 }
 
 compare "sumseal, 64 MiB image vs cat IMAGE > /dev/null" "$sumseal big.scl" "cat big.scl"
