@@ -1,5 +1,7 @@
 #include "blockbind/blockbind.h"
 
+#include <cstring>
+
 #include "platform/console.h"
 
 namespace blockbind {
@@ -9,9 +11,21 @@ std::uint16_t length_word(std::int64_t size) {
 }
 
 std::uint8_t check_byte(std::span<const std::uint8_t> data) {
-    std::uint8_t check = 0;
-    for (std::uint8_t byte : data) {
-        check ^= byte;
+    // Eight bytes per step: XOR keeps the byte lanes of a word apart, so the word ends up
+    // holding eight partial check bytes, which are then folded into one.
+    std::uint64_t lanes = 0;
+    const std::size_t whole_words = data.size() / 8 * 8;
+    for (std::size_t i = 0; i < whole_words; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data.data() + i, sizeof word);
+        lanes ^= word;
+    }
+    lanes ^= lanes >> 32;
+    lanes ^= lanes >> 16;
+    lanes ^= lanes >> 8;
+    auto check = static_cast<std::uint8_t>(lanes);
+    for (std::size_t i = whole_words; i < data.size(); ++i) {
+        check ^= data[i];
     }
     return check;
 }

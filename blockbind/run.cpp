@@ -1,5 +1,6 @@
 #include "blockbind/run.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,18 +17,41 @@ constexpr int kOutput = 0;
 constexpr int kInput = 1;
 constexpr int kFailurePause = 1000;
 
+// The output as the inputs of a pass are compared with it, taken once for the whole pass.
+struct Output {
+    std::string name;
+    // Nothing while the output does not exist: then only its very name can be the output.
+    std::optional<platform::FileIdentity> identity;
+    // A regular file is left as it was by an open for reading, so each input is opened first
+    // and the opened file compared, which spares a look-up of every name. Anything else (a
+    // device, a FIFO) is compared by name first, so that it is never opened as an input.
+    bool open_first = false;
+};
+
+Output output_as_it_is(const std::string& name, std::optional<platform::FileIdentity> identity) {
+    return {name, identity, identity && platform::file_size(name) >= 0};
+}
+
 // What the file system says about the input now. When the input can be joined it is left open
 // for reading under kInput; otherwise nothing is left open under kInput.
-InputFacts examine_input(const std::string& name, const std::string& output_name) {
+InputFacts examine_input(const std::string& name, const Output& output) {
     InputFacts facts;
     // The output by any name (links included) once it exists; before that, by its very name.
-    facts.is_output = name == output_name || platform::same_file(name, output_name);
+    facts.is_output = name == output.name || (output.identity && !output.open_first &&
+                                              platform::file_identity(name) == output.identity);
     if (facts.is_output) {
         return facts;
     }
     facts.readable = platform::open_file_for_reading(kInput, name);
+    if (facts.readable && output.open_first &&
+        platform::open_file_identity(kInput) == output.identity) {
+        platform::close_file(kInput);
+        facts.is_output = true;
+        facts.readable = false;
+        return facts;
+    }
     // The length of the opened file is the one that is read; the name alone tells why not.
-    facts.size = facts.readable ? platform::file_length(kInput) : platform::file_size(name);
+    facts.size = facts.readable ? platform::opened_length(kInput) : platform::file_size(name);
     if (input_fault(name, facts)) {
         platform::close_file(kInput);
     }
@@ -68,8 +92,10 @@ int run_blockbind(platform::CommandLine& command_line) {
     }
 
     // Check the inputs, so that a refused run leaves an existing output as it was
+    const Output existing_output =
+        output_as_it_is(output_name, platform::file_identity(output_name));
     for (const std::string& name : input_names) {
-        InputFacts facts = examine_input(name, output_name);
+        InputFacts facts = examine_input(name, existing_output);
         platform::close_file(kInput);
         if (auto fault = input_fault(name, facts)) {
             return fail(*fault);
@@ -86,9 +112,11 @@ int run_blockbind(platform::CommandLine& command_line) {
     };
 
     // Join the inputs, one block each, holding one input at a time
+    const Output created_output =
+        output_as_it_is(output_name, platform::open_file_identity(kOutput));
     for (const std::string& name : input_names) {
         // Read the input; it may have changed since it was checked
-        InputFacts facts = examine_input(name, output_name);
+        InputFacts facts = examine_input(name, created_output);
         if (auto fault = input_fault(name, facts)) {
             return fail_after_creation(*fault);
         }

@@ -27,9 +27,12 @@ struct OpenFile {
     bool regular = false;
     dev_t device = 0;
     ino_t inode = 0;
+    std::int64_t opened_length = 0;
     std::string name;
     // A write or flush failed; the file's content is no longer what the program wrote.
     bool failed = false;
+    // Still in the non-blocking mode it was opened in (see descriptor_for_io).
+    bool nonblocking = false;
     std::unique_ptr<std::uint8_t[]> buffer;
     // Bytes read ahead and not yet handed out are buffer[read_pos, read_end); bytes written
     // and not yet flushed are buffer[0, write_length). Only one of the two is ever in use.
@@ -54,9 +57,22 @@ OpenFile* open_entry(int number) {
     return &table[number];
 }
 
+// The descriptor, in blocking mode, for a read or a write. Files are opened without blocking,
+// so that a FIFO without a writer cannot hold the open; the first read or write sets the usual
+// blocking mode, so that a file opened only to be checked costs no more than its open.
+int descriptor_for_io(OpenFile& file) {
+    if (file.nonblocking) {
+        // None of O_APPEND, O_DIRECT and O_NOATIME is ever asked for, so the status flags can
+        // be set whole, without reading them first.
+        fcntl(file.fd, F_SETFL, 0);
+        file.nonblocking = false;
+    }
+    return file.fd;
+}
+
 bool flush_writes(OpenFile& file) {
     if (file.write_length > 0) {
-        if (!write_all(file.fd, file.buffer.get(), file.write_length)) {
+        if (!write_all(descriptor_for_io(file), file.buffer.get(), file.write_length)) {
             file.failed = true;
         }
         file.write_length = 0;
@@ -107,16 +123,19 @@ bool open_entry_with(int number, const std::string& name, int flags, bool must_b
         ::close(fd);
         return false;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     OpenFile& file = table[number];
     file.fd = fd;
+    file.nonblocking = true;
     file.writable = (flags & O_ACCMODE) != O_RDONLY;
     file.replaced = (flags & O_TRUNC) != 0;
     file.regular = S_ISREG(status.st_mode);
     file.device = status.st_dev;
     file.inode = status.st_ino;
+    file.opened_length = status.st_size;
     file.name = name;
-    file.buffer = std::make_unique<std::uint8_t[]>(kBufferSize);
+    // Not zero-filled: only bytes read or written are ever taken from it, and clearing 64 KiB
+    // at each open was most of blockbind's work on many small inputs.
+    file.buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
     return true;
 }
 
@@ -189,13 +208,13 @@ std::int64_t read_data(int number, void* memory, std::int64_t count) {
         std::size_t wanted = static_cast<std::size_t>(count - moved);
         if (wanted >= kBufferSize) {
             // Large reads go straight to the caller's memory.
-            ssize_t got = read_some(file->fd, target + moved, wanted);
+            ssize_t got = read_some(descriptor_for_io(*file), target + moved, wanted);
             if (got <= 0) {
                 break;
             }
             moved += got;
         } else {
-            ssize_t got = read_some(file->fd, file->buffer.get(), kBufferSize);
+            ssize_t got = read_some(descriptor_for_io(*file), file->buffer.get(), kBufferSize);
             if (got <= 0) {
                 break;
             }
@@ -219,7 +238,7 @@ std::int64_t write_data(int number, const void* memory, std::int64_t count) {
         return 0;
     }
     if (length >= kBufferSize) {
-        if (!write_all(file->fd, source, length)) {
+        if (!write_all(descriptor_for_io(*file), source, length)) {
             file->failed = true;
             return 0;
         }
@@ -354,6 +373,29 @@ bool same_file(const std::string& first, const std::string& second) {
         return false;
     }
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::optional<FileIdentity> file_identity(const std::string& name) {
+    struct stat status {};
+    if (name.empty() || ::stat(name.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+std::optional<FileIdentity> open_file_identity(int number) {
+    std::lock_guard guard(table_lock);
+    OpenFile* file = open_entry(number);
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    return FileIdentity{file->device, file->inode};
+}
+
+std::int64_t opened_length(int number) {
+    std::lock_guard guard(table_lock);
+    OpenFile* file = open_entry(number);
+    return file == nullptr ? -1 : file->opened_length;
 }
 
 void flush_all_files_for_exit() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -77,6 +78,25 @@ bool finish_output(int number);
 
 // True when both names name the same existing file (same device and inode).
 bool same_file(const std::string& first, const std::string& second);
+
+// What tells one file from another: two names or open files with the same identity are the
+// same file.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file a name gives (symbolic links followed); nothing when there is no
+// such file or it cannot be examined.
+std::optional<FileIdentity> file_identity(const std::string& name);
+
+// The identity of the open file, as it was opened; nothing when the number is not open.
+std::optional<FileIdentity> open_file_identity(int number);
+
+// The length the open file had when it was opened; -1 when the number is not open. Unlike
+// file_length it asks the system nothing, which is what a check of many inputs wants.
+std::int64_t opened_length(int number);
 
 // Used by the console-close handling: flushes and closes every open file from another thread.
 // Safe against the main thread's file operations: waits up to 2 seconds for one in progress to

@@ -9,7 +9,7 @@ packages=(
   fuse-emulator-utils     # tzxlist, an independent reader of our TAP images
   tmux                    # drives sumseal's key wait through a real terminal
   xvfb xauth x11-utils libx11-dev  # burstmap in a real X window
-  libbenchmark-dev hyperfine        # the benchmarks in bench/
+  libbenchmark-dev hyperfine time jq  # bench/: inner loops, whole processes, peak memory
   util-linux              # setpriv, for the permission cases
   valgrind                # memory checks of the console tools
   man-db groff-base dpkg-dev file  # the manual pages' checks and the Debian package

@@ -40,6 +40,31 @@ TEST(CheckByte, IsTheXorOfTheData) {
     }
 }
 
+// The check byte is taken eight bytes at a time: lengths and start addresses that are no
+// multiple of eight leave bytes over. The data are a pseudo-random sequence (the bytes of a
+// linear congruential generator), with other bytes around it so that a byte read outside shows.
+TEST(CheckByte, IsTheXorOfTheDataAtAnyLengthAndStartAddress) {
+    struct Case {
+        std::size_t size;
+        std::size_t offset;  // of the first byte from an 8-byte boundary
+        std::uint8_t check;
+    } cases[] = {
+        {7, 0, 0xB8},    {8, 3, 0xE2},    {9, 5, 0x38},     {15, 1, 0x38},
+        {6912, 0, 0x6D}, {6913, 7, 0xDE}, {65534, 2, 0x20},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint64_t> words((c.offset + c.size + 8) / 8 + 1, 0x5555555555555555u);
+        auto* data = reinterpret_cast<std::uint8_t*>(words.data()) + c.offset;
+        std::uint32_t state = 12345;
+        for (std::size_t i = 0; i < c.size; ++i) {
+            state = state * 1103515245u + 12345u;
+            data[i] = static_cast<std::uint8_t>(state >> 16);
+        }
+        EXPECT_EQ(blockbind::check_byte(std::span<const std::uint8_t>(data, c.size)), c.check)
+            << c.size << " bytes from offset " << c.offset;
+    }
+}
+
 TEST(InputFault, FirstThatAppliesWins) {
     struct Case {
         const char* title;

@@ -40,7 +40,12 @@ others=$(awk '$2 != "root/root"' <<<"$listing")
   fail "architecture is not $(dpkg --print-architecture)"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-needed=(libc6 libstdc++6)
+# libstdc++6 only for a program linked to it: the console tools carry their C++ runtime inside.
+dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x failed"
+needed=(libc6)
+for program in "$@"; do
+  readelf -d "$work/root/usr/bin/$program" | grep 'NEEDED.*\[libstdc++\.so' >/dev/null && needed+=(libstdc++6)
+done
 [[ " $* " == *" burstmap "* ]] && needed+=(libsdl2-2.0-0)
 declared=$(tr ',|' '\n\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//' | sort -u)
 for package in "${needed[@]}"; do
@@ -61,6 +66,5 @@ while IFS= read -r group; do
 done < <(tr ',' '\n' <<<"$depends")
 
 # The unpacked programs run and agree with their pages
-dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x failed"
 check_programs "$work/root/usr/bin" "$work/root/usr/share/man/man1" "$@"
 finish

@@ -161,5 +161,35 @@ TEST_F(Files, SameFileFollowsLinksAndNeedsBothToExist) {
     EXPECT_FALSE(same_file(folder / "missing", folder / "missing"));
 }
 
+TEST_F(Files, IdentityOfANameAndOfAnOpenFileAgree) {
+    write_file(folder / "a", "12345");
+    write_file(folder / "b", "x");
+    std::filesystem::create_symlink(folder / "a", folder / "to-a");
+    ASSERT_TRUE(file_identity(folder / "a").has_value());
+    EXPECT_EQ(file_identity(folder / "to-a"), file_identity(folder / "a"));
+    EXPECT_NE(file_identity(folder / "b"), file_identity(folder / "a"));
+    EXPECT_EQ(file_identity(folder / "missing"), std::nullopt);
+    EXPECT_EQ(file_identity(""), std::nullopt);
+
+    ASSERT_TRUE(open_file_for_reading(1, folder / "to-a"));
+    EXPECT_EQ(open_file_identity(1), file_identity(folder / "a"));
+    EXPECT_EQ(open_file_identity(2), std::nullopt);
+    EXPECT_EQ(open_file_identity(-1), std::nullopt);
+}
+
+TEST_F(Files, OpenedLengthIsTheLengthAtOpeningAndAsksNothingLater) {
+    write_file(folder / "five", "12345");
+    ASSERT_TRUE(open_file_for_reading(1, folder / "five"));
+    EXPECT_EQ(opened_length(1), 5);
+    // Grown from outside after the open: file_length asks again, opened_length does not.
+    write_file(folder / "five", "1234567");
+    EXPECT_EQ(file_length(1), 7);
+    EXPECT_EQ(opened_length(1), 5);
+    EXPECT_EQ(opened_length(2), -1);
+
+    ASSERT_TRUE(create_file(2, folder / "new"));
+    EXPECT_EQ(opened_length(2), 0);
+}
+
 }  // namespace
 }  // namespace platform

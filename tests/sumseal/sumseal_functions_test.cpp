@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +31,44 @@ TEST(AddToSum, TakesBytesUnsignedAndWrapsModulo2To32) {
     for (const Case& c : cases) {
         EXPECT_EQ(add_to_sum(c.start, c.bytes.data(), c.bytes.size()), c.sum)
             << "start " << c.start << ", " << c.bytes.size() << " bytes";
+    }
+}
+
+// The sum is taken many bytes at a time: runs of 255s give the largest partial sums, and lengths
+// and start addresses that are no multiple of 16 leave bytes over at the end.
+// The bytes around the summed range are 0xAA, so that a byte read outside it shows.
+TEST(AddToSum, WholeBuffersGiveTheByteSumAtAnyLengthAndStartAddress) {
+    enum class Fill { all_ff, ramp };  // ramp: byte i is (7i + 3) mod 256
+    struct Case {
+        std::uint32_t start;
+        Fill fill;
+        std::size_t count;
+        std::size_t offset;  // of the first byte from an 8-byte boundary
+        std::uint32_t sum;
+    };
+    const Case cases[] = {
+        {0, Fill::all_ff, 8, 0, 0x7F8},                // one word
+        {0, Fill::all_ff, 1024, 3, 0x3FC00},           // as many words as a lane can take
+        {0, Fill::all_ff, 1031, 5, 0x402F9},           // a lane's worth, then 7 bytes over
+        {0xFFFFFF00, Fill::all_ff, 1031, 0, 0x401F9},  // wraps past 2^32
+        {0, Fill::all_ff, 17000000, 1, 0x262D9C0},     // 255 x 17,000,000 modulo 2^32
+        {0, Fill::ramp, 9, 7, 0x117},
+        {0, Fill::ramp, 15, 2, 0x30C},
+        {0, Fill::ramp, 16, 0, 0x378},
+        {0, Fill::ramp, 1023, 6, 0x1FD04},
+        {0, Fill::ramp, 1025, 4, 0x1FE03},
+        {0, Fill::ramp, 4101, 1, 0x7F855},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint64_t> words((c.offset + c.count + 8) / 8 + 1);
+        auto* memory = reinterpret_cast<std::uint8_t*>(words.data());
+        std::fill_n(memory, words.size() * 8, std::uint8_t{0xAA});
+        std::uint8_t* bytes = memory + c.offset;
+        for (std::size_t i = 0; i < c.count; ++i) {
+            bytes[i] = c.fill == Fill::all_ff ? 0xFF : static_cast<std::uint8_t>(7 * i + 3);
+        }
+        EXPECT_EQ(add_to_sum(c.start, bytes, c.count), c.sum)
+            << c.count << " bytes from offset " << c.offset;
     }
 }
 
