@@ -11,6 +11,8 @@ packages=(
   xvfb x11-utils xdotool libx11-dev imagemagick  # burstmap in a real X window
   util-linux              # setpriv, for the permission cases
   valgrind                # memory checks of the console tools
+  clang libclang-rt-14-dev  # the sanitizer build and the libFuzzer targets
+  llvm                    # llvm-symbolizer: file and line in the sanitizers' reports
 )
 
 missing=()
