@@ -8,9 +8,11 @@ packages=(
   libsdl2-dev             # burstmap's window
   fuse-emulator-utils     # tzxlist, an independent reader of our TAP images
   tmux                    # drives sumseal's key wait through a real terminal
-  xvfb x11-utils xdotool libx11-dev imagemagick  # burstmap in a real X window
+  xvfb xauth x11-utils libx11-dev  # burstmap in a real X window
+  libbenchmark-dev hyperfine        # the benchmarks in bench/
   util-linux              # setpriv, for the permission cases
   valgrind                # memory checks of the console tools
+  man-db groff-base dpkg-dev file  # the manual pages' checks and the Debian package
   clang libclang-rt-14-dev  # the sanitizer build and the libFuzzer targets
   llvm                    # llvm-symbolizer: file and line in the sanitizers' reports
 )

@@ -155,16 +155,11 @@ struct Case {
 
 test_support::RunResult run_case(const Case& c, const TempFolder& folder) {
     test_support::RunOptions options = in_folder(folder);
-    std::string program = kProgram;
-    std::vector<std::string> arguments = c.arguments;
     switch (c.runner) {
         case Runner::kPlain:
             break;
         case Runner::kUnprivileged:
-            program = "/usr/bin/setpriv";
-            arguments.insert(arguments.begin(),
-                             {"--reuid=65534", "--regid=65534", "--clear-groups", kProgram});
-            break;
+            return test_support::run_as_nobody(kProgram, c.arguments, options);
         case Runner::kSmallFiles:
             options.file_size_limit = 1000;
             break;
@@ -172,7 +167,7 @@ test_support::RunResult run_case(const Case& c, const TempFolder& folder) {
             options.environment.push_back("LD_PRELOAD=" + kFaultLibrary);
             break;
     }
-    return run_program(program, arguments, options);
+    return run_program(kProgram, c.arguments, options);
 }
 
 constexpr const char* kNoFaultLibrary =

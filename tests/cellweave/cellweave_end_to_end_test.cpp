@@ -18,18 +18,13 @@ using test_support::TempFolder;
 using test_support::write_file;
 
 const std::string kProgram = CELLWEAVE_PROGRAM;
-const std::string kSetpriv = "/usr/bin/setpriv";
-const std::vector<std::string> kAsNobody = {"--reuid=65534", "--regid=65534", "--clear-groups"};
 
 RunResult run_in(const TempFolder& folder, const std::vector<std::string>& arguments) {
     return test_support::run_program(kProgram, arguments, test_support::in_folder(folder.path()));
 }
 
 RunResult run_as_nobody_in(const TempFolder& folder, const std::vector<std::string>& arguments) {
-    std::vector<std::string> wrapped = kAsNobody;
-    wrapped.push_back(kProgram);
-    wrapped.insert(wrapped.end(), arguments.begin(), arguments.end());
-    return test_support::run_program(kSetpriv, wrapped, test_support::in_folder(folder.path()));
+    return test_support::run_as_nobody(kProgram, arguments, test_support::in_folder(folder.path()));
 }
 
 std::string reordered(const std::string& screen) {

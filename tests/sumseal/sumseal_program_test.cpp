@@ -375,10 +375,7 @@ TEST(SumsealProgram, PermissionsAsAnUnprivilegedUser) {
 
         RunOptions options = quick();
         options.working_folder = folder.path();
-        RunResult result = run_program(
-            "/usr/bin/setpriv",
-            {"--reuid=65534", "--regid=65534", "--clear-groups", kProgram, "images/disk.scl"},
-            options);
+        RunResult result = test_support::run_as_nobody(kProgram, {"images/disk.scl"}, options);
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(result.exit_status, c.status);

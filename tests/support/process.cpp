@@ -18,12 +18,6 @@ namespace test_support {
 
 namespace {
 
-double now_seconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 std::vector<std::string> child_environment(const RunOptions& options) {
     std::vector<std::string> result;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -46,13 +40,23 @@ std::vector<std::string> child_environment(const RunOptions& options) {
 
 }  // namespace
 
-RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
-                      const RunOptions& options) {
-    RunResult result;
+double monotonic_seconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+StartedChild start_child(const std::string& program, const std::vector<std::string>& arguments,
+                         const RunOptions& options) {
+    StartedChild started;
     int in_pipe[2], out_pipe[2], err_pipe[2];
-    if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
-        pipe2(err_pipe, O_CLOEXEC) != 0) {
-        return result;
+    if (pipe2(in_pipe, O_CLOEXEC) != 0) {
+        return started;
+    }
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
+        close(in_pipe[0]);
+        close(in_pipe[1]);
+        return started;
     }
     std::vector<std::string> environment = child_environment(options);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -101,22 +105,47 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     close(in_pipe[0]);
     close(out_pipe[1]);
     close(err_pipe[1]);
+    if (child < 0) {
+        close(in_pipe[1]);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        return started;
+    }
+    started.pid = child;
+    started.out_fd = out_pipe[0];
+    started.err_fd = err_pipe[0];
     if (options.standard_input) {
+        started.in_fd = in_pipe[1];
+    } else {
+        close(in_pipe[1]);
+    }
+    return started;
+}
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                      const RunOptions& options) {
+    RunResult result;
+    StartedChild started = start_child(program, arguments, options);
+    if (started.pid < 0) {
+        return result;
+    }
+    pid_t child = started.pid;
+    if (started.in_fd >= 0) {
         // Inputs are small; a program that does not read them must not stall the test.
         signal(SIGPIPE, SIG_IGN);
-        fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
+        fcntl(started.in_fd, F_SETFL, O_NONBLOCK);
         ssize_t ignored =
-            write(in_pipe[1], options.standard_input->data(), options.standard_input->size());
+            write(started.in_fd, options.standard_input->data(), options.standard_input->size());
         (void)ignored;
+        close(started.in_fd);
     }
-    close(in_pipe[1]);
 
-    double deadline = now_seconds() + options.timeout_seconds;
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    double deadline = monotonic_seconds() + options.timeout_seconds;
+    pollfd fds[2] = {{started.out_fd, POLLIN, 0}, {started.err_fd, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open_count = 2;
     while (open_count > 0) {
-        double left = deadline - now_seconds();
+        double left = deadline - monotonic_seconds();
         if (left <= 0) {
             result.timed_out = true;
             kill(child, SIGKILL);
@@ -154,6 +183,14 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         result.signal = WTERMSIG(status);
     }
     return result;
+}
+
+RunResult run_as_nobody(const std::string& program, const std::vector<std::string>& arguments,
+                        const RunOptions& options) {
+    std::vector<std::string> wrapped = {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                        program};
+    wrapped.insert(wrapped.end(), arguments.begin(), arguments.end());
+    return run_program("/usr/bin/setpriv", wrapped, options);
 }
 
 }  // namespace test_support

@@ -1,6 +1,8 @@
 // Runs a real program as a child process, the way a user's shell would.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +39,30 @@ struct RunResult {
     std::string err;  // everything written to standard error
 };
 
+// Seconds on the monotonic clock, for deadlines.
+double monotonic_seconds();
+
+// A started child: its pid (-1 when it could not be started) and the read ends of the pipes
+// on its standard output and error, and the write end of the pipe on its standard input when
+// the options give it one (otherwise its standard input is /dev/null).
+struct StartedChild {
+    pid_t pid = -1;
+    int in_fd = -1;
+    int out_fd = -1;
+    int err_fd = -1;
+};
+
+// Starts the program with the options' folder, environment, limits and descriptors.
+StartedChild start_child(const std::string& program, const std::vector<std::string>& arguments,
+                         const RunOptions& options);
+
+// Runs the program to its end, feeding it the options' standard input.
 RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
                       const RunOptions& options = {});
+
+// Runs the program as an unprivileged user (uid and gid 65534, no groups), through setpriv, for
+// the cases where root's disregard of permission bits would hide what a user sees.
+RunResult run_as_nobody(const std::string& program, const std::vector<std::string>& arguments,
+                        const RunOptions& options = {});
 
 }  // namespace test_support
