@@ -6,6 +6,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 CC=clang CXX=clang++ cmake -S . -B build-sanitize -DZXKIT_SANITIZE=ON \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZXKIT_BENCHMARKS=OFF >/dev/null
 cmake --build build-sanitize -j"$(nproc)"
 ctest --test-dir build-sanitize -j2 --output-on-failure --timeout 300
