@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/descriptor_io.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/terminal.h"
@@ -72,23 +73,6 @@ void* wait_for_signals(void*) {
     }
 }
 
-bool write_whole(std::string_view bytes) {
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t written = ::write(STDOUT_FILENO, data, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 }  // namespace
 
 void prepare_standard_streams() {
@@ -131,11 +115,11 @@ void close_console() {
 bool print_line(std::string_view text) {
     std::string line(text);
     line += "\r\n";
-    return write_whole(line);
+    return write_all(STDOUT_FILENO, line.data(), line.size());
 }
 
 bool print_text(std::string_view text) {
-    return write_whole(text);
+    return write_all(STDOUT_FILENO, text.data(), text.size());
 }
 
 void pause(int milliseconds) {

@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/descriptor_io.h"
+
 namespace platform {
 
 namespace {
@@ -45,21 +47,6 @@ OpenFile* open_entry(int number) {
         return nullptr;
     }
     return &table[number];
-}
-
-bool write_all(int fd, const std::uint8_t* data, std::size_t count) {
-    while (count > 0) {
-        ssize_t written = ::write(fd, data, count);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        data += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 bool flush_writes(OpenFile& file) {

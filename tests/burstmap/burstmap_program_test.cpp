@@ -192,17 +192,27 @@ void nap(long milliseconds) {
     nanosleep(&pause, nullptr);
 }
 
-TEST(BurstmapWindow, ShowsTheLastPictureUntilTheWindowIsClosed) {
-    XvfbServer server;
-    ASSERT_TRUE(server.started()) << "Xvfb (package xvfb) must be installed";
-    X11Probe probe(server.display());
-    ASSERT_TRUE(probe.connected());
-    TempFolder folder;
-    std::filesystem::create_directory(folder / "screen.bin");
-    LiveProcess program(kProgram, {}, display_in(folder, server));
+// burstmap in a real X window on a server of the test's own, with "screen.bin" made uncreatable
+// (a folder of that name) so that the animation runs out and the close wait is reached.
+class BurstmapWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.started()) << "Xvfb (package xvfb) must be installed";
+        ASSERT_TRUE(probe.connected());
+        std::filesystem::create_directory(folder / "screen.bin");
+        program.emplace(kProgram, std::vector<std::string>{}, display_in(folder, server));
+        window = probe.find_window(kCaption, 30);
+        ASSERT_NE(window, 0u);
+    }
 
-    unsigned long window = probe.find_window(kCaption, 30);
-    ASSERT_NE(window, 0u);
+    XvfbServer server;
+    X11Probe probe{server.display()};
+    TempFolder folder;
+    std::optional<LiveProcess> program;
+    unsigned long window = 0;
+};
+
+TEST_F(BurstmapWindow, ShowsTheLastPictureUntilTheWindowIsClosed) {
     std::optional<burstmap_test::WindowPlace> place = probe.place(window);
     ASSERT_TRUE(place);
     EXPECT_EQ(place->width, 512);
@@ -211,8 +221,8 @@ TEST(BurstmapWindow, ShowsTheLastPictureUntilTheWindowIsClosed) {
     EXPECT_EQ(place->x, (1024 - 512) / 2);
     EXPECT_EQ(place->y, (768 - 384) / 2);
 
-    ASSERT_TRUE(program.wait_for_output("Can't create screen.bin\r\n", kRunOutSeconds));
-    EXPECT_TRUE(program.running());
+    ASSERT_TRUE(program->wait_for_output("Can't create screen.bin\r\n", kRunOutSeconds));
+    EXPECT_TRUE(program->running());
 
     // The animation has run out when no white particle is left in the picture.
     std::optional<Screenshot> shot;
@@ -237,38 +247,28 @@ TEST(BurstmapWindow, ShowsTheLastPictureUntilTheWindowIsClosed) {
     // was covered for a moment.
     ASSERT_TRUE(probe.cover_and_uncover(window));
     nap(300);
-    EXPECT_TRUE(program.running());
+    EXPECT_TRUE(program->running());
     std::optional<Screenshot> later = probe.capture(window);
     ASSERT_TRUE(later);
     EXPECT_TRUE(later->pixels == expected.pixels) << "the picture was not shown again";
 
     ASSERT_TRUE(probe.request_close(window));
-    EXPECT_EQ(program.wait_for_exit(30), 1);
-    EXPECT_EQ(program.out(), "Can't create screen.bin\r\n");
+    EXPECT_EQ(program->wait_for_exit(30), 1);
+    EXPECT_EQ(program->out(), "Can't create screen.bin\r\n");
 }
 
-TEST(BurstmapWindow, ACloseRequestDuringTheAnimationWaitsForItsEnd) {
-    XvfbServer server;
-    ASSERT_TRUE(server.started()) << "Xvfb (package xvfb) must be installed";
-    X11Probe probe(server.display());
-    ASSERT_TRUE(probe.connected());
-    TempFolder folder;
-    std::filesystem::create_directory(folder / "screen.bin");
-    LiveProcess program(kProgram, {}, display_in(folder, server));
-
-    unsigned long window = probe.find_window(kCaption, 30);
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(program.wait_for_output("Can't create screen.bin\r\n", kRunOutSeconds));
+TEST_F(BurstmapWindow, ACloseRequestDuringTheAnimationWaitsForItsEnd) {
+    ASSERT_TRUE(program->wait_for_output("Can't create screen.bin\r\n", kRunOutSeconds));
     // The 1000 ms pause has begun; particles are still in flight.
     ASSERT_TRUE(probe.request_close(window));
     nap(200);
-    EXPECT_TRUE(program.running());
+    EXPECT_TRUE(program->running());
     std::optional<Screenshot> shot = probe.capture(window);
     ASSERT_TRUE(shot);
     EXPECT_TRUE(has_white(*shot));
 
-    EXPECT_EQ(program.wait_for_exit(kRunOutSeconds), 1);
-    EXPECT_EQ(program.out(), "Can't create screen.bin\r\n");
+    EXPECT_EQ(program->wait_for_exit(kRunOutSeconds), 1);
+    EXPECT_EQ(program->out(), "Can't create screen.bin\r\n");
 }
 
 }  // namespace

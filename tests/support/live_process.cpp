@@ -18,14 +18,6 @@ LiveProcess::LiveProcess(const std::string& program, const std::vector<std::stri
     pid_ = started.pid;
     out_fd_ = started.out_fd;
     err_fd_ = started.err_fd;
-    if (started.in_fd >= 0) {
-        signal(SIGPIPE, SIG_IGN);
-        fcntl(started.in_fd, F_SETFL, O_NONBLOCK);
-        ssize_t ignored =
-            write(started.in_fd, options.standard_input->data(), options.standard_input->size());
-        (void)ignored;
-        close(started.in_fd);
-    }
 }
 
 LiveProcess::~LiveProcess() {

@@ -14,7 +14,7 @@ namespace test_support {
 
 class LiveProcess {
   public:
-    // Starts the program as start_child does (standard input text, if any, is written at once).
+    // Starts the program as start_child does.
     LiveProcess(const std::string& program, const std::vector<std::string>& arguments,
                 const RunOptions& options = {});
     // Kills the program if it still runs.

@@ -115,10 +115,14 @@ StartedChild start_child(const std::string& program, const std::vector<std::stri
     started.out_fd = out_pipe[0];
     started.err_fd = err_pipe[0];
     if (options.standard_input) {
-        started.in_fd = in_pipe[1];
-    } else {
-        close(in_pipe[1]);
+        // Inputs are small; a program that does not read them must not stall the test.
+        signal(SIGPIPE, SIG_IGN);
+        fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
+        ssize_t ignored =
+            write(in_pipe[1], options.standard_input->data(), options.standard_input->size());
+        (void)ignored;
     }
+    close(in_pipe[1]);
     return started;
 }
 
@@ -130,15 +134,6 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         return result;
     }
     pid_t child = started.pid;
-    if (started.in_fd >= 0) {
-        // Inputs are small; a program that does not read them must not stall the test.
-        signal(SIGPIPE, SIG_IGN);
-        fcntl(started.in_fd, F_SETFL, O_NONBLOCK);
-        ssize_t ignored =
-            write(started.in_fd, options.standard_input->data(), options.standard_input->size());
-        (void)ignored;
-        close(started.in_fd);
-    }
 
     double deadline = monotonic_seconds() + options.timeout_seconds;
     pollfd fds[2] = {{started.out_fd, POLLIN, 0}, {started.err_fd, POLLIN, 0}};

@@ -43,16 +43,15 @@ struct RunResult {
 double monotonic_seconds();
 
 // A started child: its pid (-1 when it could not be started) and the read ends of the pipes
-// on its standard output and error, and the write end of the pipe on its standard input when
-// the options give it one (otherwise its standard input is /dev/null).
+// on its standard output and error.
 struct StartedChild {
     pid_t pid = -1;
-    int in_fd = -1;
     int out_fd = -1;
     int err_fd = -1;
 };
 
-// Starts the program with the options' folder, environment, limits and descriptors.
+// Starts the program with the options' folder, environment, limits and descriptors. Its
+// standard input is the options' text, already written and closed, or else /dev/null.
 StartedChild start_child(const std::string& program, const std::vector<std::string>& arguments,
                          const RunOptions& options);
 
