@@ -13,6 +13,8 @@ packages=(
   util-linux              # setpriv, for the permission cases
   valgrind                # memory checks of the console tools
   man-db groff-base dpkg-dev file  # the manual pages' checks and the Debian package
+  clang libclang-rt-14-dev  # the sanitizer build and the libFuzzer targets
+  llvm                    # llvm-symbolizer: file and line in the sanitizers' reports
 )
 
 missing=()

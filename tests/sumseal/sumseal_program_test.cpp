@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/build.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_folder.h"
 
@@ -312,6 +313,9 @@ TEST(SumsealProgram, KeyWaitEndsAtAKeyOrWhenNoKeyCanCome) {
 
 // Every way out ends the signal thread and gives back what the run took.
 TEST(SumsealProgram, RunsCleanUnderValgrind) {
+    if (test_support::kSanitizedBuild) {
+        GTEST_SKIP() << "valgrind cannot run a program built with AddressSanitizer";
+    }
     struct Case {
         const char* title;
         std::vector<std::string> arguments;
