@@ -4,24 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/build.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_folder.h"
 
 namespace fault_test {
-
-// This build checks memory with AddressSanitizer, which valgrind cannot run under, and whose
-// quarantine holds freed blocks on purpose.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kAddressSanitizer = true;
-#else
-inline constexpr bool kAddressSanitizer = false;
-#endif
-#else
-inline constexpr bool kAddressSanitizer = false;
-#endif
 
 inline const std::string kCellweave = CELLWEAVE_PROGRAM;
 inline const std::string kBlockbind = BLOCKBIND_PROGRAM;

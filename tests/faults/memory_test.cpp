@@ -19,7 +19,7 @@ using test_support::TempFolder;
 using test_support::write_file;
 
 TEST(Memory, EachConsoleToolRunsCleanUnderValgrind) {
-    if (kAddressSanitizer) {
+    if (test_support::kSanitizedBuild) {
         GTEST_SKIP() << "valgrind cannot run programs built with AddressSanitizer";
     }
     struct Case {
@@ -109,7 +109,7 @@ TEST(Memory, BlockbindStaysFlatOverTenThousandInputs) {
     // The margin covers the 10,000 names themselves (the arguments and their copies, under 1 MB
     // here, 6 MB under AddressSanitizer with its redzones); holding even 1 input in 100 would add
     // 6.5 MB, and holding them all 655 MB.
-    const long margin_kb = kAddressSanitizer ? 12 * 1024 : 2 * 1024;
+    const long margin_kb = test_support::kSanitizedBuild ? 12 * 1024 : 2 * 1024;
     EXPECT_LE(many, few + margin_kb) << "10 inputs: " << few << " KiB, 10,000: " << many << " KiB";
 }
 
