@@ -75,6 +75,16 @@ class Child {
     bool reaped_ = false;
 };
 
+// What the program printed, read from the pipe until at least count bytes came or it closed.
+std::string read_at_least(int fd, std::size_t count) {
+    std::string out;
+    char chunk[256];
+    for (ssize_t got; out.size() < count && (got = read(fd, chunk, sizeof chunk)) > 0;) {
+        out.append(chunk, static_cast<std::size_t>(got));
+    }
+    return out;
+}
+
 std::string read_link(const std::string& path) {
     std::error_code error;
     return std::filesystem::read_symlink(path, error).string();
@@ -110,13 +120,7 @@ TEST(Hangup, SumsealInItsKeyWaitKeepsTheRepair) {
     close(output[1]);
     // The key wait has begun once the last line is out; no key ever comes on the open pipe.
     const std::string expected = "Fixing...\r\ndone! press any key.\r\n";
-    std::string out;
-    char chunk[256];
-    for (ssize_t got;
-         out.size() < expected.size() && (got = read(output[0], chunk, sizeof chunk)) > 0;) {
-        out.append(chunk, static_cast<std::size_t>(got));
-    }
-    EXPECT_EQ(out, expected);
+    EXPECT_EQ(read_at_least(output[0], expected.size()), expected);
     kill(sumseal.pid(), SIGHUP);
     std::optional<int> status = sumseal.wait_for_end();
     close(input[1]);
@@ -163,13 +167,7 @@ TEST(Hangup, SignalsEndTheRunWhenNoThreadCanStart) {
         close(input[0]);
         close(output[1]);
         const std::string expected = "Fixing...\r\ndone! press any key.\r\n";
-        std::string out;
-        char chunk[256];
-        for (ssize_t got;
-             out.size() < expected.size() && (got = read(output[0], chunk, sizeof chunk)) > 0;) {
-            out.append(chunk, static_cast<std::size_t>(got));
-        }
-        EXPECT_EQ(out, expected);
+        EXPECT_EQ(read_at_least(output[0], expected.size()), expected);
         kill(sumseal.pid(), signal_number);
         std::optional<int> status = sumseal.wait_for_end();
         close(input[1]);

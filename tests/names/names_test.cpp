@@ -13,22 +13,24 @@
 #include <filesystem>
 #include <set>
 
-#include "cellweave/screen.h"
+#include "tests/faults/fault_support.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using fault_test::rewoven;
+using fault_test::tap_block;
 using test_support::pattern;
 using test_support::read_file;
 using test_support::RunResult;
 using test_support::TempFolder;
 using test_support::write_file;
 
-const std::string kCellweave = CELLWEAVE_PROGRAM;
-const std::string kBlockbind = BLOCKBIND_PROGRAM;
-const std::string kSumseal = SUMSEAL_PROGRAM;
+using fault_test::kBlockbind;
+using fault_test::kCellweave;
+using fault_test::kSumseal;
 
 // 6912 bytes whose last four are the sum of the rest: cellweave and blockbind take it, and
 // sumseal finds it valid and leaves it as it is.
@@ -48,24 +50,6 @@ Screen valid_screen() {
     return {body + std::string{static_cast<char>(sum), static_cast<char>(sum >> 8),
                                static_cast<char>(sum >> 16), static_cast<char>(sum >> 24)},
             hex};
-}
-
-std::string rewoven(const std::string& screen) {
-    std::string result(screen.size(), '\0');
-    for (std::size_t k = 0; k < screen.size(); ++k) {
-        result[k] = screen[cellweave::source_index(k)];
-    }
-    return result;
-}
-
-std::string tap_block(const std::string& data) {
-    const std::size_t length = data.size() + 1;
-    std::string block{static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
-    char check = 0;
-    for (char byte : data) {
-        check = static_cast<char>(check ^ byte);
-    }
-    return block + data + check;
 }
 
 RunResult run(const TempFolder& folder, const std::string& program,
