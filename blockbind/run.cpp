@@ -64,13 +64,6 @@ int fail(std::string_view line) {
     return 1;
 }
 
-// Removes the incomplete output. Where the name cannot be removed (a device, a link to the
-// file) the file is emptied first, so that no partial image is left behind either way.
-void discard_output() {
-    platform::truncate_file(kOutput, 0);
-    platform::discard_file(kOutput);
-}
-
 }  // namespace
 
 int run_blockbind(platform::CommandLine& command_line) {
@@ -107,7 +100,8 @@ int run_blockbind(platform::CommandLine& command_line) {
         return fail(cannot_create_line(output_name));
     }
     auto fail_after_creation = [&](std::string_view line) {
-        discard_output();
+        // The incomplete image goes; through a link, the file it leads to is emptied.
+        platform::discard_file(kOutput);
         return fail(line);
     };
 

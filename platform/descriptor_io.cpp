@@ -22,4 +22,12 @@ bool write_all(int fd, const void* data, std::size_t count) {
     return true;
 }
 
+ssize_t read_some(int fd, void* memory, std::size_t count) {
+    ssize_t got;
+    do {
+        got = ::read(fd, memory, count);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
 }  // namespace platform

@@ -88,14 +88,6 @@ void drop_read_ahead(OpenFile& file) {
     file.read_pos = file.read_end = 0;
 }
 
-ssize_t read_some(int fd, void* memory, std::size_t count) {
-    ssize_t got;
-    do {
-        got = ::read(fd, memory, count);
-    } while (got < 0 && errno == EINTR);
-    return got;
-}
-
 bool close_entry(OpenFile& file) {
     bool ok = flush_writes(file);
     if (::close(file.fd) != 0 && errno != EINTR) {
@@ -328,18 +320,29 @@ bool remove_replaced(const OpenFile& closed) {
     return ::unlink(closed.name.c_str()) == 0;
 }
 
+// Takes the entry out of the table, which is then free again; the caller closes its descriptor.
+OpenFile take_entry(OpenFile& file) {
+    OpenFile taken = std::move(file);
+    file = OpenFile{};
+    return taken;
+}
+
+// Closes an incomplete output and removes it. A file this run made or truncated that cannot be
+// removed (a link leads to it) is emptied while still open, so that no part of it stays behind.
+bool discard_taken(const OpenFile& taken) {
+    if (taken.replaced && taken.regular) {
+        ftruncate(taken.fd, 0);
+    }
+    ::close(taken.fd);
+    return remove_replaced(taken);
+}
+
 }  // namespace
 
 bool discard_file(int number) {
     std::lock_guard guard(table_lock);
     OpenFile* file = open_entry(number);
-    if (file == nullptr) {
-        return false;
-    }
-    OpenFile closed = std::move(*file);
-    *file = OpenFile{};
-    ::close(closed.fd);
-    return remove_replaced(closed);
+    return file != nullptr && discard_taken(take_entry(*file));
 }
 
 bool finish_output(int number) {
@@ -348,31 +351,17 @@ bool finish_output(int number) {
     if (file == nullptr) {
         return true;
     }
-    bool complete = flush_writes(*file);
-    OpenFile closed = std::move(*file);
-    *file = OpenFile{};
-    // Where the name cannot be removed (it is a link to the file), the part written must not
-    // stay behind either: empty the file while it is still open.
-    if (!complete && closed.replaced && closed.regular) {
-        ftruncate(closed.fd, 0);
-    }
-    if (::close(closed.fd) != 0 && errno != EINTR) {
-        complete = false;
-    }
-    if (!complete) {
-        remove_replaced(closed);
-    }
-    return complete;
-}
-
-bool same_file(const std::string& first, const std::string& second) {
-    struct stat a {
-    }, b{};
-    if (first.empty() || second.empty() || ::stat(first.c_str(), &a) != 0 ||
-        ::stat(second.c_str(), &b) != 0) {
+    bool flushed = flush_writes(*file);
+    OpenFile taken = take_entry(*file);
+    if (!flushed) {
+        discard_taken(taken);
         return false;
     }
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    if (::close(taken.fd) != 0 && errno != EINTR) {
+        remove_replaced(taken);
+        return false;
+    }
+    return true;
 }
 
 std::optional<FileIdentity> file_identity(const std::string& name) {
@@ -381,6 +370,11 @@ std::optional<FileIdentity> file_identity(const std::string& name) {
         return std::nullopt;
     }
     return FileIdentity{status.st_dev, status.st_ino};
+}
+
+bool same_file(const std::string& first, const std::string& second) {
+    std::optional<FileIdentity> identity = file_identity(first);
+    return identity.has_value() && identity == file_identity(second);
 }
 
 std::optional<FileIdentity> open_file_identity(int number) {

@@ -66,14 +66,13 @@ bool close_all_files();
 
 // Closes the file and removes it, but only when this run created or truncated it with
 // create_file, it is a regular file, and its name still names that very file (never a device,
-// never through a symbolic link). True when it was removed.
+// never through a symbolic link). Such a file that cannot be removed because a link leads to it
+// is emptied instead. True when it was removed.
 bool discard_file(int number);
 
-// Ends an output: flushes and closes it; when any write to it, the flush or the close failed,
-// removes the incomplete file as discard_file would and returns false. A file that cannot be
-// removed because a link leads to it is emptied instead, if create_file made or truncated it
-// and a write or the flush failed. True when the file is complete on disk (also when the number
-// is not open).
+// Ends an output: flushes and closes it; when any write to it or the flush failed, discards it
+// as discard_file does, and when only the close failed, removes it as discard_file would.
+// True when the file is complete on disk (also when the number is not open).
 bool finish_output(int number);
 
 // True when both names name the same existing file (same device and inode).

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/descriptor_io.h"
+
 namespace platform {
 
 namespace {
@@ -43,8 +45,11 @@ void enter_key_mode() {
     modes_changed = tcsetattr(STDIN_FILENO, TCSANOW, &key_modes) == 0;
 }
 
-// One byte of input within timeout_ms (0: only if already pending).
-int next_byte(int timeout_ms) {
+constexpr int kInputPending = 0;
+
+// Waits up to timeout_ms (0: not at all, -1: without end) for console input: kInputPending,
+// kNoByte when none came in time, kInputEnded when none can ever come.
+int poll_input(int timeout_ms) {
     if (input_ended) {
         return kInputEnded;
     }
@@ -60,11 +65,16 @@ int next_byte(int timeout_ms) {
         input_ended = true;
         return kInputEnded;
     }
+    return kInputPending;
+}
+
+// One byte of input within timeout_ms (0: only if already pending).
+int next_byte(int timeout_ms) {
+    if (int waited = poll_input(timeout_ms); waited != kInputPending) {
+        return waited;
+    }
     unsigned char byte = 0;
-    ssize_t got;
-    do {
-        got = ::read(STDIN_FILENO, &byte, 1);
-    } while (got < 0 && errno == EINTR);
+    ssize_t got = read_some(STDIN_FILENO, &byte, 1);
     if (got == 1) {
         return byte;
     }
@@ -120,19 +130,7 @@ std::string read_key() {
 }
 
 bool wait_for_console_input() {
-    if (input_ended) {
-        return false;
-    }
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    int ready;
-    do {
-        ready = poll(&input, 1, -1);
-    } while (ready < 0 && errno == EINTR);
-    if (ready < 0 || !(input.revents & POLLIN)) {
-        input_ended = true;
-        return false;
-    }
-    return true;
+    return poll_input(-1) == kInputPending;
 }
 
 void restore_terminal() {
