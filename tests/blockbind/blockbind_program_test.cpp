@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -607,41 +606,24 @@ TEST(Blockbind, ObeysFileModesAsAnUnprivilegedUser) {
     }
 }
 
-// Starts blockbind in the folder with standard output on the given descriptor,
-// standard input and error on /dev/null, and SIGPIPE at its default.
+// Starts blockbind in the folder with standard output on the given descriptor.
 pid_t start_blockbind(const TempFolder& folder, const std::vector<std::string>& arguments,
                       int standard_output) {
-    std::vector<char*> argv{const_cast<char*>(kProgram.c_str())};
-    for (const auto& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t child = fork();
-    if (child == 0) {
-        int null_fd = open("/dev/null", O_RDWR);
-        dup2(null_fd, 0);
-        dup2(null_fd, 2);
-        dup2(standard_output, 1);
-        signal(SIGPIPE, SIG_DFL);
-        if (chdir(folder.path().c_str()) == 0) {
-            execv(kProgram.c_str(), argv.data());
-        }
-        _exit(127);
-    }
-    return child;
+    test_support::RunOptions options = in_folder(folder);
+    options.standard_output_descriptor = standard_output;
+    test_support::StartedChild started = test_support::start_child(kProgram, arguments, options);
+    close(started.err_fd);
+    return started.pid;
 }
 
 // The wait status of the child, which is killed if it has not ended within 30 seconds.
 int wait_for(pid_t child) {
-    int status = 0;
-    for (int tries = 0; tries < 3000; ++tries) {
-        if (waitpid(child, &status, WNOHANG) == child) {
-            return status;
-        }
-        usleep(10000);
+    if (std::optional<int> status = test_support::wait_status(child, 30)) {
+        return *status;
     }
     ADD_FAILURE() << "blockbind did not end";
     kill(child, SIGKILL);
+    int status = 0;
     waitpid(child, &status, 0);
     return status;
 }
@@ -703,7 +685,7 @@ TEST(Blockbind, HangupKeepsTheBlocksWrittenSoFar) {
             writing_to_standard_output(child)) {
             break;
         }
-        usleep(10000);
+        test_support::sleep_milliseconds(10);
     }
     ASSERT_TRUE(writing_to_standard_output(child)) << "blockbind is not blocked in its output";
     // The first block is still only in blockbind's buffer.

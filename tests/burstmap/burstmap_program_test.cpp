@@ -2,7 +2,6 @@
 // X window on an Xvfb server of the test's own.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <time.h>
 
 #include <filesystem>
 #include <set>
@@ -187,11 +186,6 @@ bool has_white(const Screenshot& shot) {
     return false;
 }
 
-void nap(long milliseconds) {
-    timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1'000'000};
-    nanosleep(&pause, nullptr);
-}
-
 // burstmap in a real X window on a server of the test's own, with "screen.bin" made uncreatable
 // (a folder of that name) so that the animation runs out and the close wait is reached.
 class BurstmapWindow : public ::testing::Test {
@@ -231,7 +225,7 @@ TEST_F(BurstmapWindow, ShowsTheLastPictureUntilTheWindowIsClosed) {
         if (!shot || !has_white(*shot)) {
             break;
         }
-        nap(100);
+        test_support::sleep_milliseconds(100);
     }
     ASSERT_TRUE(shot);
     Screenshot expected = last_picture();
@@ -246,7 +240,7 @@ TEST_F(BurstmapWindow, ShowsTheLastPictureUntilTheWindowIsClosed) {
     // It waits for the user, and keeps showing the picture meanwhile, also after the window
     // was covered for a moment.
     ASSERT_TRUE(probe.cover_and_uncover(window));
-    nap(300);
+    test_support::sleep_milliseconds(300);
     EXPECT_TRUE(program->running());
     std::optional<Screenshot> later = probe.capture(window);
     ASSERT_TRUE(later);
@@ -261,7 +255,7 @@ TEST_F(BurstmapWindow, ACloseRequestDuringTheAnimationWaitsForItsEnd) {
     ASSERT_TRUE(program->wait_for_output("Can't create screen.bin\r\n", kRunOutSeconds));
     // The 1000 ms pause has begun; particles are still in flight.
     ASSERT_TRUE(probe.request_close(window));
-    nap(200);
+    test_support::sleep_milliseconds(200);
     EXPECT_TRUE(program->running());
     std::optional<Screenshot> shot = probe.capture(window);
     ASSERT_TRUE(shot);

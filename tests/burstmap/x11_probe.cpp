@@ -2,7 +2,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <time.h>
 
 #include "tests/support/process.h"
 
@@ -63,8 +62,7 @@ unsigned long X11Probe::find_window(const std::string& caption, double timeout_s
         if (found != 0 || test_support::monotonic_seconds() > deadline) {
             return found;
         }
-        timespec nap{0, 20'000'000};
-        nanosleep(&nap, nullptr);
+        test_support::sleep_milliseconds(20);
     }
     return 0;
 }
@@ -116,8 +114,7 @@ bool X11Probe::cover_and_uncover(unsigned long window) {
                             static_cast<unsigned>(where->height), 0, white, white);
     XMapRaised(display_, cover);
     XSync(display_, False);
-    timespec nap{0, 100'000'000};
-    nanosleep(&nap, nullptr);
+    test_support::sleep_milliseconds(100);
     XDestroyWindow(display_, cover);
     XSync(display_, False);
     return true;

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,35 +21,25 @@ using test_support::read_file;
 using test_support::TempFolder;
 using test_support::write_file;
 
-// A tool started in the folder with the given standard input and output (error on /dev/null),
-// as a shell would start it; killed if the test leaves it running.
+// A tool started in the folder with the given standard input and output, as a shell would
+// start it; killed if the test leaves it running.
 class Child {
   public:
     Child(const TempFolder& folder, const std::string& program,
           const std::vector<std::string>& arguments, int input, int output) {
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(input, 0);
-            dup2(output, 1);
-            int null_fd = open("/dev/null", O_WRONLY);
-            dup2(null_fd, 2);
-            signal(SIGPIPE, SIG_DFL);
-            if (chdir(folder.path().c_str()) == 0) {
-                execv(program.c_str(), argv.data());
-            }
-            _exit(127);
-        }
+        test_support::RunOptions options = test_support::in_folder(folder.path());
+        options.standard_input_descriptor = input;
+        options.standard_output_descriptor = output;
+        test_support::StartedChild started = test_support::start_child(program, arguments, options);
+        pid_ = started.pid;
+        error_fd_ = started.err_fd;
     }
     ~Child() {
         if (!reaped_) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
+        close(error_fd_);
     }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -59,19 +48,14 @@ class Child {
 
     // The wait status once the tool has ended; nothing when it goes on for 20 seconds.
     std::optional<int> wait_for_end() {
-        for (int tries = 0; tries < 2000; ++tries) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                reaped_ = true;
-                return status;
-            }
-            usleep(10000);
-        }
-        return std::nullopt;
+        std::optional<int> status = test_support::wait_status(pid_, 20);
+        reaped_ = status.has_value();
+        return status;
     }
 
   private:
     pid_t pid_ = -1;
+    int error_fd_ = -1;
     bool reaped_ = false;
 };
 
@@ -101,7 +85,7 @@ bool blocked_writing(pid_t pid, const std::string& name) {
             read_link(process + "/fd/" + std::to_string(fd)) == name) {
             return true;
         }
-        usleep(10000);
+        test_support::sleep_milliseconds(10);
     }
     return false;
 }

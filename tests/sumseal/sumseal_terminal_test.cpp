@@ -2,7 +2,6 @@
 // pane of fixed size, and the test presses keys in that pane as a user would.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <time.h>
 
 #include <cstdint>
 #include <functional>
@@ -30,17 +29,12 @@ const std::string kStty = "/usr/bin/stty";
 // FF FF FF FA sum to 0x3F7, and F7 03 00 00 is that sum as a trailer.
 const std::string kValidImage = test_support::bytes({0xFF, 0xFF, 0xFF, 0xFA, 0xF7, 0x03, 0, 0});
 
-void sleep_ms(int milliseconds) {
-    timespec time{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
-    nanosleep(&time, nullptr);
-}
-
 bool wait_until(const std::function<bool()>& condition, int timeout_ms = 10000) {
     for (int waited = 0; waited < timeout_ms; waited += 20) {
         if (condition()) {
             return true;
         }
-        sleep_ms(20);
+        test_support::sleep_milliseconds(20);
     }
     return condition();
 }
@@ -196,7 +190,7 @@ TEST(SumsealKeyWait, CursorAndFunctionKeysDoNotEndItALetterDoes) {
         run.press(key);
     }
     run.press_bytes({"1b", "5b", "5b", "41"});  // F1 of the Linux console: ESC [ [ A
-    sleep_ms(500);
+    test_support::sleep_milliseconds(500);
     EXPECT_EQ(run.status(), std::nullopt) << "the wait ended at a key without a character";
     EXPECT_EQ(kill(std::stoi(pid), 0), 0);
     // Nothing echoed: the escape sequences were taken as keys, not shown.
@@ -255,7 +249,7 @@ TEST(SumsealKeyWait, GoesOnInKeyModeAfterAStopAndContinue) {
     EXPECT_TRUE(run.wait_for_key_mode()) << run.modes();
 
     run.press("Up");
-    sleep_ms(300);
+    test_support::sleep_milliseconds(300);
     EXPECT_EQ(run.status(), std::nullopt);
     run.press("q");
     EXPECT_EQ(run.wait_for_status().value_or("(still running)"), std::string("0"));

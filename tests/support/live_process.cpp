@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -107,10 +106,7 @@ std::optional<int> LiveProcess::wait_for_exit(double timeout_seconds) {
         }
         if (!read_some(std::min(left, 0.05))) {
             // Both outputs ended: only the exit is left to wait for.
-            struct timespec nap {
-                0, 10'000'000
-            };
-            nanosleep(&nap, nullptr);
+            sleep_milliseconds(10);
         }
     }
     // What the program wrote last; bounded, in case a child of it still holds the pipes.

@@ -46,6 +46,26 @@ double monotonic_seconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
+void sleep_milliseconds(int milliseconds) {
+    timespec time{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1'000'000L};
+    while (nanosleep(&time, &time) != 0 && errno == EINTR) {
+    }
+}
+
+std::optional<int> wait_status(pid_t pid, double timeout_seconds) {
+    double deadline = monotonic_seconds() + timeout_seconds;
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return status;
+        }
+        if (monotonic_seconds() > deadline) {
+            return std::nullopt;
+        }
+        sleep_milliseconds(10);
+    }
+}
+
 StartedChild start_child(const std::string& program, const std::vector<std::string>& arguments,
                          const RunOptions& options) {
     StartedChild started;
@@ -72,13 +92,17 @@ StartedChild start_child(const std::string& program, const std::vector<std::stri
 
     pid_t child = fork();
     if (child == 0) {
-        if (options.standard_input) {
+        if (options.standard_input_descriptor >= 0) {
+            dup2(options.standard_input_descriptor, 0);
+        } else if (options.standard_input) {
             dup2(in_pipe[0], 0);
         } else {
             int null_fd = open("/dev/null", O_RDONLY);
             dup2(null_fd, 0);
         }
-        dup2(out_pipe[1], 1);
+        dup2(options.standard_output_descriptor >= 0 ? options.standard_output_descriptor
+                                                     : out_pipe[1],
+             1);
         dup2(err_pipe[1], 2);
         if (!options.working_folder.empty() && chdir(options.working_folder.c_str()) != 0) {
             _exit(127);
@@ -113,6 +137,10 @@ StartedChild start_child(const std::string& program, const std::vector<std::stri
     }
     started.pid = child;
     started.out_fd = out_pipe[0];
+    if (options.standard_output_descriptor >= 0) {
+        close(out_pipe[0]);
+        started.out_fd = -1;
+    }
     started.err_fd = err_pipe[0];
     if (options.standard_input) {
         // Inputs are small; a program that does not read them must not stall the test.
@@ -138,7 +166,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     double deadline = monotonic_seconds() + options.timeout_seconds;
     pollfd fds[2] = {{started.out_fd, POLLIN, 0}, {started.err_fd, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
-    int open_count = 2;
+    int open_count = (started.out_fd >= 0) + (started.err_fd >= 0);
     while (open_count > 0) {
         double left = deadline - monotonic_seconds();
         if (left <= 0) {

@@ -22,6 +22,10 @@ struct RunOptions {
     bool close_standard_input = false;
     bool close_standard_output = false;
     bool close_standard_error = false;
+    // Descriptors the child takes as its standard input or output, as a shell's redirection
+    // would give them (the caller keeps its own); -1: the usual /dev/null or pipe.
+    int standard_input_descriptor = -1;
+    int standard_output_descriptor = -1;
 };
 
 // Options that only set the working folder.
@@ -43,8 +47,11 @@ struct RunResult {
 // Seconds on the monotonic clock, for deadlines.
 double monotonic_seconds();
 
+// Sleeps for the given time.
+void sleep_milliseconds(int milliseconds);
+
 // A started child: its pid (-1 when it could not be started) and the read ends of the pipes
-// on its standard output and error.
+// on its standard output (-1 when the options gave it a descriptor) and error.
 struct StartedChild {
     pid_t pid = -1;
     int out_fd = -1;
@@ -55,6 +62,10 @@ struct StartedChild {
 // standard input is the options' text, already written and closed, or else /dev/null.
 StartedChild start_child(const std::string& program, const std::vector<std::string>& arguments,
                          const RunOptions& options);
+
+// The wait status of the child once it has ended; nothing when it goes on past the timeout
+// (it is then left running, for the caller to decide).
+std::optional<int> wait_status(pid_t pid, double timeout_seconds);
 
 // Runs the program to its end, feeding it the options' standard input.
 RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
